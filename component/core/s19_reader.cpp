@@ -1,0 +1,150 @@
+#include "s19_reader.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+
+#include "s19_writer.h"
+
+namespace quillon {
+namespace {
+
+constexpr std::size_t kChunkSize = 1 << 16;
+
+constexpr std::array<std::int8_t, 256> MakeHexTable() {
+  std::array<std::int8_t, 256> t{};
+  for (auto& v : t) v = -1;
+  for (int c = '0'; c <= '9'; ++c) t[c] = static_cast<std::int8_t>(c - '0');
+  for (int c = 'A'; c <= 'F'; ++c) t[c] = static_cast<std::int8_t>(c - 'A' + 10);
+  for (int c = 'a'; c <= 'f'; ++c) t[c] = static_cast<std::int8_t>(c - 'a' + 10);
+  return t;
+}
+constexpr auto kHexValue = MakeHexTable();
+
+int HexValue(char c) { return kHexValue[static_cast<unsigned char>(c)]; }
+
+// Closes the file on every way out of ReadS19.
+struct FileDescriptor {
+  int fd;
+  ~FileDescriptor() {
+    if (fd >= 0) ::close(fd);
+  }
+};
+
+}  // namespace
+
+S19Input::S19Input(const char* data, std::size_t size) : next_(data), end_(data + size), exhausted_(true) {}
+
+S19Input::S19Input(int fd) : next_(nullptr), end_(nullptr), fd_(fd), buffer_(new char[kChunkSize]) {}
+
+bool S19Input::Refill() {
+  while (!exhausted_) {
+    const ssize_t n = ::read(fd_, buffer_.get(), kChunkSize);
+    if (n > 0) {
+      next_ = buffer_.get();
+      end_ = next_ + n;
+      return true;
+    }
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) read_error_ = errno;
+    exhausted_ = true;
+  }
+  return false;
+}
+
+ParseStatus S19Input::ReadHexByte(std::uint8_t& out) {
+  out = 0;
+  const int high = HexValue(ReadChar());
+  if (high < 0) return PARSE_BAD_DIGIT;
+  const int low = HexValue(ReadChar());
+  if (low < 0) return PARSE_BAD_DIGIT;
+  out = static_cast<std::uint8_t>(high * 16 + low);
+  return PARSE_OK;
+}
+
+ParseStatus S19Input::ParseRecordLine(ParsedRecord& record) {
+  int addressBytes = 0;
+  for (;;) {
+    char c = ReadChar();
+    while (c != 'S') {
+      if (c == '\0' && AtEnd()) return PARSE_END_OF_FILE;
+      c = ReadChar();
+    }
+    // The type character is used up whether or not it names a record we read.
+    switch (ReadChar()) {
+      case '0': record.Kind = RECORD_HEADER; addressBytes = 2; break;
+      case '2': record.Kind = RECORD_DATA; addressBytes = 3; break;
+      case '7': record.Kind = RECORD_END; addressBytes = 4; break;
+      case '8': record.Kind = RECORD_END; addressBytes = 3; break;
+      case '9': record.Kind = RECORD_END; addressBytes = 2; break;
+      default: continue;
+    }
+    break;
+  }
+
+  std::uint8_t count;
+  if (ParseStatus s = ReadHexByte(count); s != PARSE_OK) return s;
+  unsigned sum = count;
+  // Computed in 8 bits: a count below addressBytes + 1 wraps above 64.
+  record.Length = static_cast<std::uint8_t>(count - (addressBytes + 1));
+  if (record.Length > kMaxRecordData) return PARSE_BAD_LENGTH;
+
+  record.Address = 0;
+  for (int i = 0; i < addressBytes; ++i) {
+    std::uint8_t b;
+    if (ParseStatus s = ReadHexByte(b); s != PARSE_OK) return s;
+    sum += b;
+    record.Address = (record.Address << 8) | b;
+  }
+  for (unsigned i = 0; i < record.Length; ++i) {
+    if (ParseStatus s = ReadHexByte(record.Data[i]); s != PARSE_OK) return s;
+    sum += record.Data[i];
+  }
+  std::uint8_t checksum;
+  if (ParseStatus s = ReadHexByte(checksum); s != PARSE_OK) return s;
+  return static_cast<std::uint8_t>(~sum & 0xFF) == checksum ? PARSE_OK : PARSE_BAD_CHECKSUM;
+}
+
+HRESULT ParseS19(S19Input& input, PreferencesRecord& record) {
+  // Everything lands in a scratch block first; the caller's record changes
+  // only after an end record has been reached.
+  RecordBytes image{};
+  ParsedRecord parsed;
+  for (;;) {
+    if (input.ParseRecordLine(parsed) != PARSE_OK) return E_FAIL;
+    if (parsed.Kind == RECORD_END) break;
+    if (parsed.Kind == RECORD_HEADER) continue;
+    if ((parsed.Address & 0x1F) != 0 || parsed.Length != kDataBytesPerRecord || parsed.Address < kImageAddress)
+      return E_FAIL;
+    // Stream bytes 0 and 1 are the image checksum, which nothing compares;
+    // stream bytes past the image are dropped.
+    const std::uint32_t offset = parsed.Address - kImageAddress;
+    for (std::uint32_t j = 0; j < kDataBytesPerRecord; ++j) {
+      const std::uint32_t p = offset + j;
+      if (p >= 2 && p - 2 < kRecordSize) image[p - 2] = parsed.Data[j];
+    }
+  }
+  record = FromDeviceImage(image);
+  return S_OK;
+}
+
+HRESULT ReadS19(const std::string& path, PreferencesRecord& record) {
+  // Non-blocking open so that a FIFO without a writer cannot hang the call;
+  // anything but a regular file is refused.
+  FileDescriptor file{::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)};
+  if (file.fd < 0) return E_FAIL;
+  struct stat st;
+  if (::fstat(file.fd, &st) != 0 || !S_ISREG(st.st_mode)) return E_FAIL;
+  S19Input input(file.fd);
+  return ParseS19(input, record);
+}
+
+HRESULT ReadS19Text(std::string_view text, PreferencesRecord& record) {
+  S19Input input(text.data(), text.size());
+  return ParseS19(input, record);
+}
+
+}  // namespace quillon

@@ -1,0 +1,27 @@
+// A fresh folder under the system's temporary folder, removed with its
+// contents when the object goes away.
+#pragma once
+
+#include <string>
+
+namespace quillon::testing {
+
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+
+  const std::string& path() const { return path_; }
+  std::string File(const std::string& name) const { return path_ + "/" + name; }
+
+ private:
+  std::string path_;
+};
+
+std::string ReadFileBytes(const std::string& path);
+void WriteFileBytes(const std::string& path, const std::string& bytes);
+int CountEntries(const std::string& folder);
+
+}  // namespace quillon::testing

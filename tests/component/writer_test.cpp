@@ -1,0 +1,209 @@
+// The S-record writer: exact output, and files that are never left half
+// written.
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <filesystem>
+#include <sstream>
+
+#include "preferences_record.h"
+#include "s19_writer.h"
+#include "temp_dir.h"
+
+namespace quillon {
+namespace {
+
+using testing::CountEntries;
+using testing::ReadFileBytes;
+using testing::TempDir;
+using testing::WriteFileBytes;
+
+const std::string kDefaultFile =
+    "S2240012004F150100004D000F464759000B3202BCFA14040A04B0EA6000FFFFFF03FF02E725\r\n"
+    "S22400122002300064000012C0FB01000000000B3C00015F900FA000000F32B8002000000046\r\n"
+    "S2240012400007008407012E07013A72012E07010000000000000000000000000000000000DD\r\n"
+    "S9030000FC\r\n";
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::size_t start = 0, end;
+  while ((end = text.find("\r\n", start)) != std::string::npos) {
+    lines.push_back(text.substr(start, end - start));
+    start = end + 2;
+  }
+  EXPECT_EQ(start, text.size()) << "text after the last line end";
+  return lines;
+}
+
+TEST(FormatS19, DefaultRecordGivesTheFourDocumentedLines) {
+  const std::string text = FormatS19(DefaultPreferences());
+  EXPECT_EQ(text, kDefaultFile);
+  EXPECT_EQ(text.size(), 246u);
+}
+
+TEST(FormatS19, EveryDataLineSumsToFF) {
+  PreferencesRecord r = DefaultPreferences();
+  r.PPMDividend = 0xDEADBEEF;
+  r.Elements[4].X = 0xFE;
+  for (const std::string& line : Lines(FormatS19(r))) {
+    if (line.rfind("S2", 0) != 0) continue;
+    ASSERT_EQ(line.size(), 76u);
+    unsigned sum = 0;
+    for (std::size_t i = 2; i < line.size(); i += 2) sum += std::stoul(line.substr(i, 2), nullptr, 16);
+    EXPECT_EQ(sum & 0xFF, 0xFFu) << line;
+  }
+}
+
+TEST(FormatS19, ImageEndsAtCharacter40OfLineThree) {
+  PreferencesRecord r;
+  RecordBytes bytes;
+  bytes.fill(0xAA);
+  r = RecordFromBytes(bytes);
+  const std::string line3 = Lines(FormatS19(r))[2];
+  // 10 characters of header, 15 image bytes, then 17 zero bytes.
+  EXPECT_EQ(line3.substr(10, 30), std::string(30, 'A'));
+  EXPECT_EQ(line3.substr(40, 34), std::string(34, '0'));
+}
+
+TEST(WriteDataRecord, AddressAndChecksum) {
+  std::uint8_t data[32] = {};
+  std::string out;
+  WriteDataRecord(out, 0xABCD, data);
+  // 0x24 + 0xAB + 0xCD = 0x19C; ~0x9C = 0x63.
+  EXPECT_EQ(out, "S22400ABCD" + std::string(64, '0') + "63\r\n");
+}
+
+TEST(WriteS19, WritesTheFileAndReplacesALongerOne) {
+  TempDir dir;
+  const std::string path = dir.File("a.S19");
+  WriteFileBytes(path, std::string(5000, 'x'));
+  const WriteResult result = WriteS19(path, DefaultPreferences());
+  ASSERT_EQ(result.status, S_OK) << result.description;
+  EXPECT_EQ(ReadFileBytes(path), kDefaultFile);
+  ASSERT_EQ(WriteS19(path, DefaultPreferences()).status, S_OK);
+  EXPECT_EQ(ReadFileBytes(path), kDefaultFile);
+  EXPECT_EQ(CountEntries(dir.path()), 1) << "temporary file left behind";
+}
+
+TEST(WriteS19, RelativePathInTheCurrentFolder) {
+  TempDir dir;
+  const auto previous = std::filesystem::current_path();
+  std::filesystem::current_path(dir.path());
+  const WriteResult result = WriteS19("rel.S19", DefaultPreferences());
+  std::filesystem::current_path(previous);
+  ASSERT_EQ(result.status, S_OK) << result.description;
+  EXPECT_EQ(ReadFileBytes(dir.File("rel.S19")), kDefaultFile);
+}
+
+TEST(WriteS19, FilesThatCannotBeCreatedReportFileNotFound) {
+  TempDir dir;
+  std::filesystem::create_directory(dir.File("sub"));
+  for (const std::string& path : {dir.File("missing/a.S19"), dir.File("sub"), dir.File("sub/"), std::string()}) {
+    const WriteResult result = WriteS19(path, DefaultPreferences());
+    EXPECT_EQ(result.status, DISP_E_EXCEPTION) << path;
+    EXPECT_EQ(result.description, "File not found!") << path;
+  }
+  EXPECT_FALSE(std::filesystem::exists(dir.File("missing")));
+  EXPECT_EQ(CountEntries(dir.File("sub")), 0);
+}
+
+TEST(WriteS19, ReadOnlyTargetIsRefusedAndKept) {
+  TempDir dir;
+  const std::string path = dir.File("ro.S19");
+  WriteFileBytes(path, "old");
+  ::chmod(path.c_str(), 0444);
+  const WriteResult result = WriteS19(path, DefaultPreferences());
+  EXPECT_EQ(result.status, DISP_E_EXCEPTION);
+  EXPECT_EQ(result.description, "File not found!");
+  EXPECT_EQ(ReadFileBytes(path), "old");
+}
+
+TEST(WriteS19, ReplacedFileKeepsItsPermissions) {
+  TempDir dir;
+  const std::string path = dir.File("perm.S19");
+  WriteFileBytes(path, "old");
+  ::chmod(path.c_str(), 0640);
+  ASSERT_EQ(WriteS19(path, DefaultPreferences()).status, S_OK);
+  struct stat st;
+  ASSERT_EQ(::stat(path.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0640u);
+}
+
+TEST(WriteS19, NewFileFollowsTheUmask) {
+  TempDir dir;
+  const mode_t previous = ::umask(027);
+  const WriteResult result = WriteS19(dir.File("new.S19"), DefaultPreferences());
+  ::umask(previous);
+  ASSERT_EQ(result.status, S_OK);
+  struct stat st;
+  ASSERT_EQ(::stat(dir.File("new.S19").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0640u);
+}
+
+TEST(WriteS19, SymbolicLinkIsWrittenThrough) {
+  TempDir dir;
+  std::filesystem::create_directory(dir.File("real"));
+  const std::string target = dir.File("real/t.S19");
+  WriteFileBytes(target, "old");
+  std::filesystem::create_symlink("real/t.S19", dir.File("link.S19"));
+  std::filesystem::create_symlink("link.S19", dir.File("link2.S19"));
+  ASSERT_EQ(WriteS19(dir.File("link2.S19"), DefaultPreferences()).status, S_OK);
+  EXPECT_TRUE(std::filesystem::is_symlink(dir.File("link.S19")));
+  EXPECT_TRUE(std::filesystem::is_symlink(dir.File("link2.S19")));
+  EXPECT_EQ(ReadFileBytes(target), kDefaultFile);
+  // A dangling link creates its target.
+  std::filesystem::create_symlink("real/new.S19", dir.File("dangling.S19"));
+  ASSERT_EQ(WriteS19(dir.File("dangling.S19"), DefaultPreferences()).status, S_OK);
+  EXPECT_TRUE(std::filesystem::is_symlink(dir.File("dangling.S19")));
+  EXPECT_EQ(ReadFileBytes(dir.File("real/new.S19")), kDefaultFile);
+}
+
+TEST(WriteS19, LinkLoopFails) {
+  TempDir dir;
+  std::filesystem::create_symlink("b", dir.File("a"));
+  std::filesystem::create_symlink("a", dir.File("b"));
+  EXPECT_EQ(WriteS19(dir.File("a"), DefaultPreferences()).status, DISP_E_EXCEPTION);
+}
+
+// A file size limit makes the write itself fail, as a full disk would. The
+// limit is set in a child process so the test runner keeps its own.
+TEST(WriteS19, FailedWriteKeepsTheOldFileAndReportsIt) {
+  TempDir dir;
+  const std::string path = dir.File("full.S19");
+  WriteFileBytes(path, "precious");
+  int pipefd[2];
+  ASSERT_EQ(::pipe(pipefd), 0);
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    ::close(pipefd[0]);
+    std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit limit = {100, 100};
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    const WriteResult result = WriteS19(path, DefaultPreferences());
+    std::ostringstream report;
+    report << std::hex << static_cast<std::uint32_t>(result.status) << "|" << result.description;
+    const std::string text = report.str();
+    [[maybe_unused]] auto n = ::write(pipefd[1], text.data(), text.size());
+    ::_exit(0);
+  }
+  ::close(pipefd[1]);
+  std::string report;
+  char buffer[256];
+  ssize_t n;
+  while ((n = ::read(pipefd[0], buffer, sizeof buffer)) > 0) report.append(buffer, static_cast<std::size_t>(n));
+  ::close(pipefd[0]);
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  EXPECT_EQ(report.substr(0, 9), "80020009|");
+  EXPECT_NE(report.find("full.S19"), std::string::npos) << report;
+  EXPECT_EQ(ReadFileBytes(path), "precious");
+  EXPECT_EQ(CountEntries(dir.path()), 1) << "temporary file left behind";
+}
+
+}  // namespace
+}  // namespace quillon

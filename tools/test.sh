@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Installs what is needed, then builds and runs every test twice: a normal
+# build, and a build with AddressSanitizer and UndefinedBehaviorSanitizer.
+# A short fuzzing run of the reader ends it.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+tools/install-deps.sh
+
+jobs=$(nproc)
+export CTEST_OUTPUT_ON_FAILURE=1
+
+run_build() {
+  local dir=$1; shift
+  echo "=== build: $dir $*"
+  cmake -S . -B "$dir" -G Ninja "$@"
+  cmake --build "$dir" -j "$jobs"
+  echo "=== tests: $dir"
+  ctest --test-dir "$dir" -j "$jobs" --timeout 300
+}
+
+run_build build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+ASAN_OPTIONS=detect_leaks=1:halt_on_error=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
+  run_build build-asan -DCMAKE_BUILD_TYPE=Debug -DQUILLON_SANITIZE=ON -DQUILLON_BENCH=OFF
+
+echo "=== fuzz smoke run"
+tools/fuzz.sh "${QUILLON_FUZZ_SECONDS:-30}"
+echo "=== all tests passed"
