@@ -26,6 +26,13 @@ constexpr auto kHexValue = MakeHexTable();
 
 int HexValue(char c) { return kHexValue[static_cast<unsigned char>(c)]; }
 
+// Two hex digits as one byte, or -1 when either is not a digit.
+int DecodePair(const char* p) {
+  const int high = HexValue(p[0]);
+  const int low = HexValue(p[1]);
+  return (high | low) < 0 ? -1 : high * 16 + low;
+}
+
 // Closes the file on every way out of ReadS19.
 struct FileDescriptor {
   int fd;
@@ -84,14 +91,45 @@ ParseStatus S19Input::ParseRecordLine(ParsedRecord& record) {
     }
     break;
   }
+  // Nearly every record lies wholly inside the current chunk; it is then
+  // decoded straight from the buffer, without a check per character.
+  if (static_cast<std::size_t>(end_ - next_) >= kLongestRecordBody) return ParseBody(record, addressBytes, next_);
+  return ParseBodyByChar(record, addressBytes);
+}
 
-  std::uint8_t count;
-  if (ParseStatus s = ReadHexByte(count); s != PARSE_OK) return s;
-  unsigned sum = count;
+ParseStatus S19Input::ParseBody(ParsedRecord& record, int addressBytes, const char*& p) {
+  int count = DecodePair(p);
+  if (count < 0) return PARSE_BAD_DIGIT;
+  p += 2;
+  unsigned sum = static_cast<unsigned>(count);
   // Computed in 8 bits: a count below addressBytes + 1 wraps above 64.
   record.Length = static_cast<std::uint8_t>(count - (addressBytes + 1));
   if (record.Length > kMaxRecordData) return PARSE_BAD_LENGTH;
+  record.Address = 0;
+  for (int i = 0; i < addressBytes; ++i, p += 2) {
+    const int b = DecodePair(p);
+    if (b < 0) return PARSE_BAD_DIGIT;
+    sum += static_cast<unsigned>(b);
+    record.Address = (record.Address << 8) | static_cast<std::uint32_t>(b);
+  }
+  for (unsigned i = 0; i < record.Length; ++i, p += 2) {
+    const int b = DecodePair(p);
+    if (b < 0) return PARSE_BAD_DIGIT;
+    sum += static_cast<unsigned>(b);
+    record.Data[i] = static_cast<std::uint8_t>(b);
+  }
+  const int checksum = DecodePair(p);
+  if (checksum < 0) return PARSE_BAD_DIGIT;
+  p += 2;
+  return (~sum & 0xFF) == static_cast<unsigned>(checksum) ? PARSE_OK : PARSE_BAD_CHECKSUM;
+}
 
+ParseStatus S19Input::ParseBodyByChar(ParsedRecord& record, int addressBytes) {
+  std::uint8_t count;
+  if (ParseStatus s = ReadHexByte(count); s != PARSE_OK) return s;
+  unsigned sum = count;
+  record.Length = static_cast<std::uint8_t>(count - (addressBytes + 1));
+  if (record.Length > kMaxRecordData) return PARSE_BAD_LENGTH;
   record.Address = 0;
   for (int i = 0; i < addressBytes; ++i) {
     std::uint8_t b;

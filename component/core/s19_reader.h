@@ -64,7 +64,12 @@ class S19Input {
   ParseStatus ParseRecordLine(ParsedRecord& record);
 
  private:
+  // Count, address, data and checksum of the longest record we accept.
+  static constexpr std::size_t kLongestRecordBody = 2 * (1 + 4 + kMaxRecordData + 1);
+
   bool Refill();
+  ParseStatus ParseBody(ParsedRecord& record, int addressBytes, const char*& p);
+  ParseStatus ParseBodyByChar(ParsedRecord& record, int addressBytes);
 
   const char* next_;
   const char* end_;
