@@ -12,8 +12,9 @@ namespace {
 RecordBytes Hex(const char* text) {
   RecordBytes out{};
   std::size_t n = 0;
-  for (const char* p = text; *p && n < out.size(); p += 3) {
-    out[n++] = static_cast<std::uint8_t>(std::stoul(std::string(p, 2), nullptr, 16));
+  const std::string s = text;
+  for (std::size_t i = 0; i + 1 < s.size() && n < out.size(); i += 3) {
+    out[n++] = static_cast<std::uint8_t>(std::stoul(s.substr(i, 2), nullptr, 16));
   }
   EXPECT_EQ(n, kRecordSize);
   return out;
@@ -37,13 +38,13 @@ TEST(DeviceImage, DefaultRecordGivesTheDocumentedBytes) {
 
 TEST(DeviceImage, DefaultFieldsReadBackInHostOrder) {
   const PreferencesRecord r = DefaultPreferences();
-  EXPECT_EQ(r.Version, 256);
-  EXPECT_EQ(r.SatTime, 60000);
-  EXPECT_EQ(r.FontColor, 0x00FFFFFFu);
-  EXPECT_EQ(r.PPMDividend, 90000u);
-  EXPECT_EQ(r.AircoreTestRange, 47104);
-  EXPECT_EQ(r.TimeZoneOffset, -5);
-  EXPECT_EQ(r.Elements[3].Y, 114);
+  EXPECT_EQ(+r.Version, 256);
+  EXPECT_EQ(+r.SatTime, 60000);
+  EXPECT_EQ(+r.FontColor, 0x00FFFFFFu);
+  EXPECT_EQ(+r.PPMDividend, 90000u);
+  EXPECT_EQ(+r.AircoreTestRange, 47104);
+  EXPECT_EQ(+r.TimeZoneOffset, -5);
+  EXPECT_EQ(+r.Elements[3].Y, 114);
 }
 
 TEST(DeviceImage, ConversionIsItsOwnInverse) {

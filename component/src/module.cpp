@@ -1,0 +1,326 @@
+// The library's frame: entry point, lock count, class factory, the exported
+// functions, self-registration and the shared type description.
+#include "module.h"
+
+#include <dlfcn.h>
+#include <objbase.h>
+#include <oleauto.h>
+#include <olectl.h>
+
+#include <algorithm>
+#include <atomic>
+#include <functional>
+#include <mutex>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "Quillon.h"
+#include "preferences.h"
+#include "quillon_text.h"
+#include "typelib_table.h"
+
+#define QUILLON_EXPORT extern "C" __attribute__((visibility("default")))
+
+namespace quillon {
+namespace {
+
+// ---- module state -------------------------------------------------------------
+
+HMODULE g_instance = nullptr;
+std::atomic<LONG> g_lockCount{0};
+
+std::mutex g_classTableLock;
+IClassFactory* g_cachedFactory = nullptr;  // guarded by g_classTableLock
+
+std::mutex g_typeInfoLock;
+std::atomic<ITypeInfo*> g_typeInfo{nullptr};
+std::vector<std::function<void()>> g_cleanup;  // guarded by g_typeInfoLock; run newest first at unload
+std::vector<std::pair<std::u16string, DISPID>> g_memberIds;  // written before g_typeInfo is published
+
+// ---- class factory --------------------------------------------------------------
+
+// The factory's count changes under its own lock, so that the moments when
+// someone besides the class table starts or stops holding it (1 -> 2 and
+// 2 -> 1) move the lock count consistently.
+class ClassFactory final : public IClassFactory {
+ public:
+  STDMETHOD(QueryInterface)(REFIID riid, void** ppv) override {
+    if (ppv == nullptr) return E_POINTER;
+    *ppv = nullptr;
+    if (riid != IID_IUnknown && riid != IID_IClassFactory) return E_NOINTERFACE;
+    *ppv = static_cast<IClassFactory*>(this);
+    AddRef();
+    return S_OK;
+  }
+  STDMETHOD_(ULONG, AddRef)() override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (++refs_ == 2) module::Lock();
+    return refs_;
+  }
+  STDMETHOD_(ULONG, Release)() override {
+    ULONG left;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      left = --refs_;
+      if (left == 1) module::Unlock();
+    }
+    if (left == 0) delete this;
+    return left;
+  }
+  STDMETHOD(CreateInstance)(IUnknown* outer, REFIID riid, void** ppv) override {
+    return Preferences::Create(outer, riid, ppv);
+  }
+  STDMETHOD(LockServer)(BOOL lock) override {
+    if (lock) {
+      module::Lock();
+    } else {
+      module::Unlock();
+    }
+    return S_OK;
+  }
+
+ private:
+  ~ClassFactory() = default;
+  std::mutex mutex_;
+  ULONG refs_ = 1;  // the class table's reference
+};
+
+// ---- registration ---------------------------------------------------------------
+
+std::u16string GuidText(REFGUID guid) {
+  OLECHAR text[40] = {};
+  StringFromGUID2(guid, text, 40);
+  return text;
+}
+
+// Creates (or opens) HKCR\key and sets one of its values; a null value name
+// is the key's default value.
+HRESULT SetValue(const std::u16string& key, const OLECHAR* valueName, const std::u16string& value) {
+  HKEY handle = nullptr;
+  LSTATUS status = RegCreateKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                                   KEY_ALL_ACCESS, nullptr, &handle, nullptr);
+  if (status != ERROR_SUCCESS) return HRESULT_FROM_WIN32(status);
+  status = RegSetValueExW(handle, valueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                          static_cast<DWORD>((value.size() + 1) * sizeof(OLECHAR)));
+  RegCloseKey(handle);
+  return status == ERROR_SUCCESS ? S_OK : HRESULT_FROM_WIN32(status);
+}
+
+HRESULT CreateKey(const std::u16string& key) {
+  HKEY handle = nullptr;
+  const LSTATUS status = RegCreateKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                                         KEY_ALL_ACCESS, nullptr, &handle, nullptr);
+  if (status != ERROR_SUCCESS) return HRESULT_FROM_WIN32(status);
+  RegCloseKey(handle);
+  return S_OK;
+}
+
+// Removes a key only when nothing is left below it (other components'
+// entries survive).
+void RemoveKeyIfEmpty(const std::u16string& key) { RegDeleteKeyW(HKEY_CLASSES_ROOT, key.c_str()); }
+
+void RemoveValue(const std::u16string& key, const OLECHAR* valueName) {
+  HKEY handle = nullptr;
+  if (RegOpenKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_ALL_ACCESS, &handle) != ERROR_SUCCESS) return;
+  RegDeleteValueW(handle, valueName);
+  RegCloseKey(handle);
+}
+
+const std::u16string kProgId = u"Quillon.Preferences.1";
+const std::u16string kIndependentProgId = u"Quillon.Preferences";
+const std::u16string kClassName = u"Preferences Class";
+
+std::u16string ClassKey() { return u"CLSID\\" + GuidText(CLSID_Preferences); }
+
+// The entries that make the class creatable by ProgID and class identifier.
+// The class key is deleted with everything below it and written anew, so
+// registering twice leaves one set of entries.
+HRESULT WriteRegistryEntries(const std::u16string& modulePath) {
+  const std::u16string clsid = GuidText(CLSID_Preferences);
+  const std::u16string classKey = ClassKey();
+  HRESULT hr;
+  if (FAILED(hr = SetValue(kProgId, nullptr, kClassName))) return hr;
+  if (FAILED(hr = SetValue(kProgId + u"\\CLSID", nullptr, clsid))) return hr;
+  if (FAILED(hr = SetValue(kIndependentProgId, nullptr, kClassName))) return hr;
+  if (FAILED(hr = SetValue(kIndependentProgId + u"\\CLSID", nullptr, clsid))) return hr;
+  if (FAILED(hr = SetValue(kIndependentProgId + u"\\CurVer", nullptr, kProgId))) return hr;
+  if (FAILED(hr = CreateKey(u"CLSID"))) return hr;
+  const LSTATUS deleted = RegDeleteTreeW(HKEY_CLASSES_ROOT, classKey.c_str());
+  if (deleted != ERROR_SUCCESS && deleted != ERROR_FILE_NOT_FOUND) return HRESULT_FROM_WIN32(deleted);
+  if (FAILED(hr = SetValue(classKey, nullptr, kClassName))) return hr;
+  if (FAILED(hr = SetValue(classKey + u"\\ProgID", nullptr, kProgId))) return hr;
+  if (FAILED(hr = SetValue(classKey + u"\\VersionIndependentProgID", nullptr, kIndependentProgId))) return hr;
+  if (FAILED(hr = CreateKey(classKey + u"\\Programmable"))) return hr;
+  if (FAILED(hr = SetValue(classKey + u"\\InprocServer32", nullptr, modulePath))) return hr;
+  if (FAILED(hr = SetValue(classKey + u"\\InprocServer32", u"ThreadingModel", u"Both"))) return hr;
+  return SetValue(classKey + u"\\TypeLib", nullptr, GuidText(LIBID_QUILLONLib));
+}
+
+// The same entries removed from the bottom up; the key CLSID itself stays.
+void RemoveRegistryEntries() {
+  const std::u16string classKey = ClassKey();
+  RemoveKeyIfEmpty(kProgId + u"\\CLSID");
+  RemoveKeyIfEmpty(kProgId);
+  RemoveKeyIfEmpty(kIndependentProgId + u"\\CLSID");
+  RemoveKeyIfEmpty(kIndependentProgId + u"\\CurVer");
+  RemoveKeyIfEmpty(kIndependentProgId);
+  RemoveKeyIfEmpty(classKey + u"\\ProgID");
+  RemoveKeyIfEmpty(classKey + u"\\VersionIndependentProgID");
+  RemoveKeyIfEmpty(classKey + u"\\Programmable");
+  RemoveValue(classKey + u"\\InprocServer32", u"ThreadingModel");
+  RemoveKeyIfEmpty(classKey + u"\\InprocServer32");
+  RemoveKeyIfEmpty(classKey + u"\\TypeLib");
+  RemoveKeyIfEmpty(classKey);
+}
+
+// The type library from the library file itself, or else from a ".tlb"
+// file beside it; `loadedFrom` tells which path worked.
+HRESULT LoadOwnTypeLib(ITypeLib** lib, std::u16string& loadedFrom) {
+  loadedFrom = module::LibraryPath();
+  if (SUCCEEDED(LoadTypeLib(loadedFrom.c_str(), lib))) return S_OK;
+  const auto dot = loadedFrom.find_last_of(u'.');
+  const auto slash = loadedFrom.find_last_of(u"/\\:");
+  if (dot != std::u16string::npos && (slash == std::u16string::npos || dot > slash)) loadedFrom.resize(dot);
+  loadedFrom += u".tlb";
+  return LoadTypeLib(loadedFrom.c_str(), lib);
+}
+
+std::u16string HelpDirectory(const std::u16string& path) {
+  const auto end = path.find_last_of(u"/\\:");
+  return end == std::u16string::npos ? std::u16string() : path.substr(0, end + 1);
+}
+
+// Finds this library's own path without the recorded handle, for a copy of
+// the code that was not loaded through LoadLibrary.
+std::u16string PathOfThisCode() {
+  Dl_info info{};
+  if (dladdr(reinterpret_cast<void*>(&PathOfThisCode), &info) == 0 || info.dli_fname == nullptr) return {};
+  return Utf8ToUtf16(info.dli_fname);
+}
+
+}  // namespace
+
+// ---- module interface -------------------------------------------------------------
+
+namespace module {
+
+HMODULE Handle() { return g_instance; }
+
+void Lock() { g_lockCount.fetch_add(1, std::memory_order_relaxed); }
+void Unlock() { g_lockCount.fetch_sub(1, std::memory_order_relaxed); }
+LONG LockCount() { return g_lockCount.load(std::memory_order_relaxed); }
+
+std::u16string LibraryPath() {
+  if (g_instance == nullptr) return PathOfThisCode();
+  OLECHAR path[MAX_PATH + 1] = {};
+  const DWORD n = GetModuleFileNameW(g_instance, path, MAX_PATH + 1);
+  return n > 0 && n <= MAX_PATH ? std::u16string(path, n) : PathOfThisCode();
+}
+
+HRESULT SharedTypeInfo(ITypeInfo** out) {
+  ITypeInfo* info = g_typeInfo.load(std::memory_order_acquire);
+  if (info == nullptr) {
+    std::lock_guard<std::mutex> lock(g_typeInfoLock);
+    info = g_typeInfo.load(std::memory_order_relaxed);
+    if (info == nullptr) {
+      ITypeLib* lib = nullptr;
+      HRESULT hr = LoadRegTypeLib(LIBID_QUILLONLib, QUILLONLib_MajorVersion, QUILLONLib_MinorVersion, 0, &lib);
+      if (FAILED(hr)) return hr;
+      hr = lib->GetTypeInfoOfGuid(IID_IPreferences, &info);
+      lib->Release();
+      if (FAILED(hr)) return hr;
+      const TYPELIB_TYPE_DESC& type = TypeLibrary().types[2];
+      for (USHORT i = 0; i < type.funcCount; ++i)
+        g_memberIds.emplace_back(Utf8ToUtf16(type.funcs[i].name), type.funcs[i].memid);
+      g_cleanup.push_back([info] { info->Release(); });
+      g_typeInfo.store(info, std::memory_order_release);
+    }
+  }
+  info->AddRef();
+  *out = info;
+  return S_OK;
+}
+
+DISPID FindMemberId(const OLECHAR* name) {
+  if (name == nullptr) return DISPID_UNKNOWN;
+  const std::u16string_view wanted(name);
+  for (const auto& [member, id] : g_memberIds)
+    if (member == wanted) return id;
+  return DISPID_UNKNOWN;
+}
+
+}  // namespace module
+}  // namespace quillon
+
+using namespace quillon;
+
+// ---- exports --------------------------------------------------------------------
+
+// Called by the platform's loader. On attach the module state is set up; on
+// detach the cached factory and the shared type description are released.
+QUILLON_EXPORT BOOL DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
+  if (reason == DLL_PROCESS_ATTACH) {
+    g_instance = instance;
+    g_lockCount.store(0);
+    DisableThreadLibraryCalls(instance);
+  } else if (reason == DLL_PROCESS_DETACH) {
+    {
+      std::lock_guard<std::mutex> lock(g_classTableLock);
+      if (g_cachedFactory != nullptr) g_cachedFactory->Release();
+      g_cachedFactory = nullptr;
+    }
+    std::lock_guard<std::mutex> lock(g_typeInfoLock);
+    for (auto it = g_cleanup.rbegin(); it != g_cleanup.rend(); ++it) (*it)();
+    g_cleanup.clear();
+    g_memberIds.clear();
+    g_typeInfo.store(nullptr);
+  }
+  return TRUE;
+}
+
+// Hands out the class factory of Preferences, made on first request and
+// kept by the class table until unload.
+QUILLON_EXPORT HRESULT DllGetClassObject(REFCLSID rclsid, REFIID riid, LPVOID* ppv) {
+  if (ppv == nullptr) return E_POINTER;
+  *ppv = nullptr;
+  if (rclsid != CLSID_Preferences) return CLASS_E_CLASSNOTAVAILABLE;
+  std::lock_guard<std::mutex> lock(g_classTableLock);
+  if (g_cachedFactory == nullptr) {
+    g_cachedFactory = new (std::nothrow) ClassFactory;
+    if (g_cachedFactory == nullptr) return E_OUTOFMEMORY;
+  }
+  return g_cachedFactory->QueryInterface(riid, ppv);
+}
+
+QUILLON_EXPORT HRESULT DllCanUnloadNow() { return module::LockCount() == 0 ? S_OK : S_FALSE; }
+
+// Writes the registry entries, then registers the type library under the
+// path it was loaded from. Entries written before a failure stay.
+QUILLON_EXPORT HRESULT DllRegisterServer() {
+  HRESULT hr = WriteRegistryEntries(module::LibraryPath());
+  if (FAILED(hr)) return hr;
+  ITypeLib* lib = nullptr;
+  std::u16string path;
+  if (FAILED(hr = LoadOwnTypeLib(&lib, path))) return hr;
+  hr = RegisterTypeLib(lib, path.c_str(), HelpDirectory(path).c_str());
+  lib->Release();
+  return hr;
+}
+
+// Removes what DllRegisterServer wrote. Always succeeds: what is missing
+// is simply not removed.
+QUILLON_EXPORT HRESULT DllUnregisterServer() {
+  RemoveRegistryEntries();
+  ITypeLib* lib = nullptr;
+  std::u16string path;
+  if (SUCCEEDED(LoadOwnTypeLib(&lib, path))) {
+    TLIBATTR* attr = nullptr;
+    if (SUCCEEDED(lib->GetLibAttr(&attr)) && attr != nullptr) {
+      UnRegisterTypeLib(attr->guid, attr->wMajorVerNum, attr->wMinorVerNum, attr->lcid, attr->syskind);
+      lib->ReleaseTLibAttr(attr);
+    }
+    lib->Release();
+  }
+  return S_OK;
+}

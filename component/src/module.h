@@ -1,0 +1,34 @@
+// State shared by everything in one loaded copy of the component: the
+// library handle, the lock count that decides unloading, and the type
+// description of IPreferences that the dispatch operations share.
+#pragma once
+
+#include <windows.h>
+#include <oaidl.h>
+
+#include <string>
+
+namespace quillon::module {
+
+HMODULE Handle();
+
+// Reasons to stay loaded: live objects, outside holders of the class
+// factory, LockServer(TRUE). Changed only atomically.
+void Lock();
+void Unlock();
+LONG LockCount();
+
+// The type description of IPreferences, loaded from the registered type
+// library on first use, once for the whole component, and kept until the
+// component is unloaded. A failure is returned and the next call tries
+// again. The caller gets its own reference.
+HRESULT SharedTypeInfo(ITypeInfo** out);
+
+// The DISPID of a member name (exact spelling), from the table built when
+// the type description was loaded; DISPID_UNKNOWN when not there.
+DISPID FindMemberId(const OLECHAR* name);
+
+// The full path of the loaded component library.
+std::u16string LibraryPath();
+
+}  // namespace quillon::module

@@ -1,0 +1,42 @@
+// GUID: the 128-bit identifier of classes, interfaces and type libraries.
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+
+struct GUID {
+  std::uint32_t Data1;
+  std::uint16_t Data2;
+  std::uint16_t Data3;
+  std::uint8_t Data4[8];
+};
+static_assert(sizeof(GUID) == 16, "GUID is 16 bytes");
+
+typedef GUID IID;
+typedef GUID CLSID;
+typedef GUID* LPGUID;
+typedef IID* LPIID;
+typedef CLSID* LPCLSID;
+typedef const GUID& REFGUID;
+typedef const IID& REFIID;
+typedef const CLSID& REFCLSID;
+
+// Byte-wise equality: all 16 bytes take part, nothing else.
+constexpr bool IsEqualGUID(REFGUID a, REFGUID b) {
+  if (a.Data1 != b.Data1 || a.Data2 != b.Data2 || a.Data3 != b.Data3) {
+    return false;
+  }
+  for (int i = 0; i < 8; ++i) {
+    if (a.Data4[i] != b.Data4[i]) {
+      return false;
+    }
+  }
+  return true;
+}
+constexpr bool IsEqualIID(REFIID a, REFIID b) { return IsEqualGUID(a, b); }
+constexpr bool IsEqualCLSID(REFCLSID a, REFCLSID b) { return IsEqualGUID(a, b); }
+constexpr bool operator==(REFGUID a, REFGUID b) { return IsEqualGUID(a, b); }
+
+inline constexpr GUID GUID_NULL = {0, 0, 0, {0, 0, 0, 0, 0, 0, 0, 0}};
+inline constexpr IID IID_NULL = GUID_NULL;
+inline constexpr CLSID CLSID_NULL = GUID_NULL;

@@ -1,0 +1,130 @@
+// In-process activation through the registry.
+//
+// HKCR\CLSID\{clsid}\InprocServer32 (default value) names the library. A
+// library loaded here stays loaded, cached by its path, until
+// CoFreeUnusedLibraries finds that its DllCanUnloadNow answers S_OK. The
+// cache lock is held across DllGetClassObject so that an unload cannot slip
+// in between loading a library and asking it for a factory.
+
+#include <algorithm>
+#include <map>
+#include <mutex>
+#include <string>
+
+#include "internal.h"
+
+namespace quillon::platform {
+namespace {
+
+typedef HRESULT (*DllGetClassObjectFn)(REFCLSID, REFIID, LPVOID*);
+typedef HRESULT (*DllCanUnloadNowFn)();
+
+struct Activation {
+  std::recursive_mutex lock;
+  std::map<std::u16string, HMODULE> libraries;  // by path as registered
+};
+
+Activation& State() {
+  static auto* state = new Activation();
+  return *state;
+}
+
+}  // namespace
+}  // namespace quillon::platform
+
+using namespace quillon;
+using namespace quillon::platform;
+
+HRESULT CoInitialize(LPVOID /*pvReserved*/) { return S_OK; }
+HRESULT CoInitializeEx(LPVOID /*pvReserved*/, DWORD /*dwCoInit*/) { return S_OK; }
+void CoUninitialize(void) {}
+
+HRESULT CoGetClassObject(REFCLSID rclsid, DWORD dwClsContext, LPVOID /*pvReserved*/, REFIID riid,
+                         LPVOID* ppv) {
+  if (ppv == nullptr) return E_POINTER;
+  *ppv = nullptr;
+  if ((dwClsContext & CLSCTX_INPROC_SERVER) == 0) return REGDB_E_CLASSNOTREG;
+
+  std::u16string path;
+  const std::u16string key = u"CLSID\\" + GuidToString(rclsid) + u"\\InprocServer32";
+  const LONG err = ReadRegString(HKEY_CLASSES_ROOT, key, u"", &path);
+  if (err == ERROR_REGISTRY_CORRUPT || err == ERROR_CANTREAD) return REGDB_E_READREGDB;
+  if (err != ERROR_SUCCESS || path.empty()) return REGDB_E_CLASSNOTREG;
+
+  Activation& state = State();
+  std::lock_guard<std::recursive_mutex> guard(state.lock);
+  HMODULE module = nullptr;
+  if (auto it = state.libraries.find(path); it != state.libraries.end()) {
+    module = it->second;
+  } else {
+    module = LoadLibraryW(path.c_str());
+    if (module == nullptr) {
+      DebugLine("CoGetClassObject: cannot load " + Utf16ToUtf8(path));
+      return CO_E_DLLNOTFOUND;
+    }
+    state.libraries.emplace(path, module);
+  }
+  auto entry = reinterpret_cast<DllGetClassObjectFn>(GetProcAddress(module, "DllGetClassObject"));
+  if (entry == nullptr) return CO_E_ERRORINDLL;
+  return entry(rclsid, riid, ppv);
+}
+
+HRESULT CoCreateInstance(REFCLSID rclsid, LPUNKNOWN pUnkOuter, DWORD dwClsContext, REFIID riid,
+                         LPVOID* ppv) {
+  if (ppv == nullptr) return E_POINTER;
+  *ppv = nullptr;
+  IClassFactory* factory = nullptr;
+  HRESULT hr = CoGetClassObject(rclsid, dwClsContext, nullptr, IID_IClassFactory,
+                                reinterpret_cast<void**>(&factory));
+  if (FAILED(hr)) return hr;
+  hr = factory->CreateInstance(pUnkOuter, riid, ppv);
+  factory->Release();
+  return hr;
+}
+
+void CoFreeUnusedLibraries(void) {
+  Activation& state = State();
+  std::lock_guard<std::recursive_mutex> guard(state.lock);
+  for (auto it = state.libraries.begin(); it != state.libraries.end();) {
+    auto canUnload = reinterpret_cast<DllCanUnloadNowFn>(GetProcAddress(it->second, "DllCanUnloadNow"));
+    if (canUnload != nullptr && canUnload() == S_OK) {
+      FreeLibrary(it->second);
+      it = state.libraries.erase(it);
+    } else {
+      ++it;
+    }
+  }
+}
+
+HRESULT CLSIDFromProgID(LPCOLESTR lpszProgID, LPCLSID lpclsid) {
+  if (lpszProgID == nullptr || lpclsid == nullptr) return E_INVALIDARG;
+  *lpclsid = CLSID_NULL;
+  std::u16string text;
+  const std::u16string progId(lpszProgID);
+  if (progId.empty() || progId.find(u'\\') != std::u16string::npos) return CO_E_CLASSSTRING;
+  if (ReadRegString(HKEY_CLASSES_ROOT, progId + u"\\CLSID", u"", &text) != ERROR_SUCCESS) {
+    // A version-independent ProgID may name its current version instead.
+    std::u16string current;
+    if (ReadRegString(HKEY_CLASSES_ROOT, progId + u"\\CurVer", u"", &current) != ERROR_SUCCESS ||
+        EqualsNoCase(current, progId) ||
+        ReadRegString(HKEY_CLASSES_ROOT, current + u"\\CLSID", u"", &text) != ERROR_SUCCESS) {
+      return CO_E_CLASSSTRING;
+    }
+  }
+  return ParseGuid(text, lpclsid) ? S_OK : CO_E_CLASSSTRING;
+}
+
+HRESULT ProgIDFromCLSID(REFCLSID clsid, LPOLESTR* lplpszProgID) {
+  if (lplpszProgID == nullptr) return E_INVALIDARG;
+  *lplpszProgID = nullptr;
+  std::u16string progId;
+  const std::u16string key = u"CLSID\\" + GuidToString(clsid) + u"\\ProgID";
+  if (ReadRegString(HKEY_CLASSES_ROOT, key, u"", &progId) != ERROR_SUCCESS || progId.empty()) {
+    return REGDB_E_CLASSNOTREG;
+  }
+  auto* out = static_cast<LPOLESTR>(CoTaskMemAlloc((progId.size() + 1) * sizeof(OLECHAR)));
+  if (out == nullptr) return E_OUTOFMEMORY;
+  std::copy(progId.c_str(), progId.c_str() + progId.size() + 1, out);
+  *lplpszProgID = out;
+  return S_OK;
+}

@@ -1,0 +1,928 @@
+// Type libraries built from a component's TYPELIB_DESC table, their
+// registration, and invocation through type information.
+
+#include <dlfcn.h>
+#include <ffi.h>
+
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <new>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "internal.h"
+#include "typelib_desc.h"
+
+namespace quillon::platform {
+namespace {
+
+// ---- The library model: an owned copy of the component's table ------------------
+
+struct Param {
+  std::u16string name;
+  VARTYPE vt;
+  USHORT flags;
+  bool ByRef() const { return (vt & VT_BYREF) != 0; }
+  VARTYPE Base() const { return static_cast<VARTYPE>(vt & ~VT_BYREF); }
+  bool RetVal() const { return (flags & PARAMFLAG_FRETVAL) != 0; }
+};
+
+struct Func {
+  std::u16string name;
+  MEMBERID memid;
+  INVOKEKIND invkind;
+  SHORT slot;
+  std::u16string help;
+  std::vector<Param> params;
+  WORD flags;
+  bool HasRetVal() const { return !params.empty() && params.back().RetVal(); }
+  std::size_t InputCount() const { return params.size() - (HasRetVal() ? 1 : 0); }
+};
+
+struct Impl {
+  UINT typeIndex;
+  INT flags;
+};
+
+struct Const {
+  std::u16string name;
+  LONG value;
+};
+
+struct Type {
+  TYPEKIND kind;
+  std::u16string name;
+  GUID guid;
+  std::u16string help;
+  WORD flags;
+  std::vector<Func> funcs;
+  std::vector<Impl> impls;
+  std::vector<Const> consts;
+  // Functions can be called through the table: dual or vtable interfaces.
+  bool Callable() const {
+    return kind == TKIND_INTERFACE || (kind == TKIND_DISPATCH && (flags & TYPEFLAG_FDUAL));
+  }
+};
+
+struct Library {
+  GUID libid;
+  std::u16string name;
+  std::u16string help;
+  WORD major;
+  WORD minor;
+  LCID lcid;
+  WORD flags;
+  std::vector<Type> types;
+};
+
+bool SupportedValueType(VARTYPE vt) {
+  switch (vt) {
+    case VT_I1: case VT_I2: case VT_I4: case VT_INT: case VT_UI1: case VT_UI2: case VT_UI4:
+    case VT_UINT: case VT_BOOL: case VT_R4: case VT_R8: case VT_BSTR:
+      return true;
+    default:
+      return false;
+  }
+}
+
+std::u16string Text(const char* utf8) { return utf8 ? Utf8ToUtf16(utf8) : std::u16string(); }
+bool Named(const char* utf8) { return utf8 != nullptr && utf8[0] != '\0'; }
+
+// Copies and checks the table; on failure returns null and sets *why.
+std::shared_ptr<Library> Build(const TYPELIB_DESC& desc, std::string* why) {
+  auto lib = std::make_shared<Library>();
+  if (!Named(desc.name)) return *why = "library without a name", nullptr;
+  if (desc.typeCount > 0 && desc.types == nullptr) return *why = "types missing", nullptr;
+  lib->libid = desc.libid;
+  lib->name = Text(desc.name);
+  lib->help = Text(desc.helpString);
+  lib->major = desc.majorVersion;
+  lib->minor = desc.minorVersion;
+  lib->lcid = desc.lcid;
+  lib->flags = desc.libFlags;
+  for (UINT t = 0; t < desc.typeCount; ++t) {
+    const TYPELIB_TYPE_DESC& td = desc.types[t];
+    const std::string where = "type " + std::to_string(t) + (td.name ? std::string(" ") + td.name : "");
+    if (!Named(td.name)) return *why = where + ": no name", nullptr;
+    Type type{td.kind, Text(td.name), td.guid, Text(td.helpString), td.typeFlags, {}, {}, {}};
+    if ((td.funcCount && !td.funcs) || (td.implCount && !td.impls) || (td.constCount && !td.consts)) {
+      return *why = where + ": count without array", nullptr;
+    }
+    if ((td.funcCount && td.kind != TKIND_DISPATCH && td.kind != TKIND_INTERFACE) ||
+        (td.implCount && td.kind != TKIND_COCLASS) ||
+        (td.constCount && td.kind != TKIND_ENUM && td.kind != TKIND_ALIAS)) {
+      return *why = where + ": members do not fit its kind", nullptr;
+    }
+    std::set<SHORT> slots;
+    for (USHORT f = 0; f < td.funcCount; ++f) {
+      const TYPELIB_FUNC_DESC& fd = td.funcs[f];
+      const std::string fwhere = where + " function " + std::to_string(f) + (fd.name ? std::string(" ") + fd.name : "");
+      if (!Named(fd.name)) return *why = fwhere + ": no name", nullptr;
+      if (fd.invkind != INVOKE_FUNC && fd.invkind != INVOKE_PROPERTYGET &&
+          fd.invkind != INVOKE_PROPERTYPUT && fd.invkind != INVOKE_PROPERTYPUTREF) {
+        return *why = fwhere + ": bad invoke kind", nullptr;
+      }
+      if (fd.vtableSlot < 7 && td.kind == TKIND_DISPATCH) return *why = fwhere + ": slot below 7", nullptr;
+      if (fd.vtableSlot < 3 || !slots.insert(fd.vtableSlot).second) {
+        return *why = fwhere + ": slot invalid or used twice", nullptr;
+      }
+      if (fd.paramCount && !fd.params) return *why = fwhere + ": params missing", nullptr;
+      Func func{Text(fd.name), fd.memid, fd.invkind, fd.vtableSlot, Text(fd.helpString), {}, fd.funcFlags};
+      for (USHORT p = 0; p < fd.paramCount; ++p) {
+        const TYPELIB_PARAM_DESC& pd = fd.params[p];
+        Param param{Text(pd.name), pd.vt, pd.flags};
+        if (!SupportedValueType(param.Base()) || (pd.vt & ~(VT_TYPEMASK | VT_BYREF))) {
+          return *why = fwhere + ": parameter " + std::to_string(p) + " has an unsupported type", nullptr;
+        }
+        if ((pd.flags & (PARAMFLAG_FOUT | PARAMFLAG_FRETVAL)) && !param.ByRef()) {
+          return *why = fwhere + ": out parameter " + std::to_string(p) + " is not VT_BYREF", nullptr;
+        }
+        if (param.RetVal() && p + 1 != fd.paramCount) {
+          return *why = fwhere + ": [retval] is not the last parameter", nullptr;
+        }
+        func.params.push_back(std::move(param));
+      }
+      if (func.invkind == INVOKE_PROPERTYGET && !func.HasRetVal()) {
+        return *why = fwhere + ": propget without [retval]", nullptr;
+      }
+      if ((func.invkind & (INVOKE_PROPERTYPUT | INVOKE_PROPERTYPUTREF)) &&
+          (func.HasRetVal() || func.params.empty())) {
+        return *why = fwhere + ": propput needs a value and no [retval]", nullptr;
+      }
+      type.funcs.push_back(std::move(func));
+    }
+    for (USHORT i = 0; i < td.implCount; ++i) {
+      if (td.impls[i].typeIndex >= desc.typeCount) return *why = where + ": implemented type out of range", nullptr;
+      type.impls.push_back(Impl{td.impls[i].typeIndex, td.impls[i].implTypeFlags});
+    }
+    for (USHORT c = 0; c < td.constCount; ++c) {
+      if (!Named(td.consts[c].name)) return *why = where + ": constant without a name", nullptr;
+      type.consts.push_back(Const{Text(td.consts[c].name), td.consts[c].value});
+    }
+    lib->types.push_back(std::move(type));
+  }
+  return lib;
+}
+
+// ---- Small helpers -----------------------------------------------------------------
+
+HRESULT GiveText(const std::u16string& text, BSTR* out) {
+  if (out == nullptr) return S_OK;
+  *out = AllocBstr(text);
+  return *out ? S_OK : E_OUTOFMEMORY;
+}
+
+ffi_type* FfiTypeOf(const Param& p) {
+  if (p.ByRef()) return &ffi_type_pointer;
+  switch (p.Base()) {
+    case VT_I1: return &ffi_type_sint8;
+    case VT_UI1: return &ffi_type_uint8;
+    case VT_I2: case VT_BOOL: return &ffi_type_sint16;
+    case VT_UI2: return &ffi_type_uint16;
+    case VT_I4: case VT_INT: return &ffi_type_sint32;
+    case VT_UI4: case VT_UINT: return &ffi_type_uint32;
+    case VT_R4: return &ffi_type_float;
+    case VT_R8: return &ffi_type_double;
+    default: return &ffi_type_pointer;
+  }
+}
+
+bool KindMatches(const Func& f, WORD flags) {
+  switch (f.invkind) {
+    case INVOKE_FUNC: return (flags & DISPATCH_METHOD) != 0;
+    case INVOKE_PROPERTYGET: return (flags & DISPATCH_PROPERTYGET) != 0;
+    case INVOKE_PROPERTYPUT: return (flags & DISPATCH_PROPERTYPUT) != 0;
+    case INVOKE_PROPERTYPUTREF: return (flags & DISPATCH_PROPERTYPUTREF) != 0;
+  }
+  return false;
+}
+
+// Fills EXCEPINFO for a member that failed with hr, taking the text from
+// the thread's error information when there is some.
+void FillException(HRESULT hr, EXCEPINFO* info) {
+  if (info == nullptr) return;
+  std::memset(info, 0, sizeof *info);
+  info->scode = hr;
+  IErrorInfo* error = nullptr;
+  if (GetErrorInfo(0, &error) == S_OK && error != nullptr) {
+    error->GetSource(&info->bstrSource);
+    error->GetDescription(&info->bstrDescription);
+    error->GetHelpFile(&info->bstrHelpFile);
+    error->GetHelpContext(&info->dwHelpContext);
+    error->Release();
+  }
+}
+
+class TypeLib;
+
+// ---- ITypeInfo ---------------------------------------------------------------------
+
+class TypeInfo final : public ITypeInfo {
+ public:
+  TypeInfo(ITypeLib* owner, std::shared_ptr<const Library> lib, UINT index)
+      : owner_(owner), lib_(std::move(lib)), index_(index) {
+    owner_->AddRef();
+  }
+
+  STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
+    if (ppv == nullptr) return E_POINTER;
+    *ppv = nullptr;
+    if (riid != IID_IUnknown && riid != IID_ITypeInfo) return E_NOINTERFACE;
+    *ppv = static_cast<ITypeInfo*>(this);
+    AddRef();
+    return S_OK;
+  }
+  STDMETHODIMP_(ULONG) AddRef() override { return refs_.fetch_add(1, std::memory_order_relaxed) + 1; }
+  STDMETHODIMP_(ULONG) Release() override {
+    const ULONG left = refs_.fetch_sub(1, std::memory_order_acq_rel) - 1;
+    if (left == 0) delete this;
+    return left;
+  }
+
+  STDMETHODIMP GetTypeAttr(TYPEATTR** out) override {
+    if (out == nullptr) return E_INVALIDARG;
+    auto* attr = new (std::nothrow) TYPEATTR();
+    if (attr == nullptr) return E_OUTOFMEMORY;
+    const Type& t = type();
+    attr->guid = t.guid;
+    attr->lcid = lib_->lcid;
+    attr->memidConstructor = MEMBERID_NIL;
+    attr->memidDestructor = MEMBERID_NIL;
+    attr->cbSizeInstance = sizeof(void*);
+    attr->typekind = t.kind;
+    attr->cFuncs = static_cast<WORD>(t.funcs.size());
+    attr->cVars = static_cast<WORD>(t.consts.size());
+    attr->cImplTypes = static_cast<WORD>(t.impls.size());
+    int slots = t.kind == TKIND_DISPATCH ? 7 : (t.kind == TKIND_INTERFACE ? 3 : 0);
+    for (const Func& f : t.funcs) slots = std::max(slots, f.slot + 1);
+    attr->cbSizeVft = static_cast<WORD>(slots * sizeof(void*));
+    attr->cbAlignment = alignof(void*);
+    attr->wTypeFlags = t.flags;
+    attr->wMajorVerNum = lib_->major;
+    attr->wMinorVerNum = lib_->minor;
+    attr->tdescAlias.vt = t.kind == TKIND_ALIAS ? VT_I4 : VT_EMPTY;
+    *out = attr;
+    return S_OK;
+  }
+  STDMETHODIMP_(void) ReleaseTypeAttr(TYPEATTR* attr) override { delete attr; }
+
+  STDMETHODIMP GetTypeComp(ITypeComp** out) override {
+    if (out) *out = nullptr;
+    return E_NOTIMPL;
+  }
+
+  // The table view: HRESULT result, every parameter including [retval],
+  // pointer parameters as VT_PTR to their value type. One allocation,
+  // freed by ReleaseFuncDesc.
+  STDMETHODIMP GetFuncDesc(UINT index, FUNCDESC** out) override {
+    if (out == nullptr) return E_INVALIDARG;
+    *out = nullptr;
+    const Type& t = type();
+    if (index >= t.funcs.size()) return TYPE_E_ELEMENTNOTFOUND;
+    const Func& f = t.funcs[index];
+    const std::size_t n = f.params.size();
+    const std::size_t elemsAt = RoundUp(sizeof(FUNCDESC), alignof(ELEMDESC));
+    const std::size_t pointeesAt = RoundUp(elemsAt + n * sizeof(ELEMDESC), alignof(TYPEDESC));
+    auto* block = static_cast<unsigned char*>(std::calloc(1, pointeesAt + n * sizeof(TYPEDESC) + 1));
+    if (block == nullptr) return E_OUTOFMEMORY;
+    auto* fd = reinterpret_cast<FUNCDESC*>(block);
+    auto* elems = reinterpret_cast<ELEMDESC*>(block + elemsAt);
+    auto* pointees = reinterpret_cast<TYPEDESC*>(block + pointeesAt);
+    fd->memid = f.memid;
+    fd->lprgelemdescParam = n ? elems : nullptr;
+    fd->funckind = FUNC_PUREVIRTUAL;
+    fd->invkind = f.invkind;
+    fd->callconv = CC_STDCALL;
+    fd->cParams = static_cast<SHORT>(n);
+    fd->cParamsOpt = 0;
+    fd->oVft = static_cast<SHORT>(f.slot * sizeof(void*));
+    fd->elemdescFunc.tdesc.vt = VT_HRESULT;
+    fd->wFuncFlags = f.flags;
+    for (std::size_t i = 0; i < n; ++i) {
+      const Param& p = f.params[i];
+      if (p.ByRef()) {
+        pointees[i].vt = p.Base();
+        elems[i].tdesc.vt = VT_PTR;
+        elems[i].tdesc.lptdesc = &pointees[i];
+      } else {
+        elems[i].tdesc.vt = p.Base();
+      }
+      elems[i].paramdesc.wParamFlags = p.flags;
+    }
+    *out = fd;
+    return S_OK;
+  }
+  STDMETHODIMP_(void) ReleaseFuncDesc(FUNCDESC* fd) override { std::free(fd); }
+
+  STDMETHODIMP GetVarDesc(UINT, VARDESC** out) override {
+    if (out) *out = nullptr;
+    return E_NOTIMPL;
+  }
+  STDMETHODIMP_(void) ReleaseVarDesc(VARDESC*) override {}
+
+  // The member's name, then the names of its parameters ([retval] and
+  // unnamed ones left out).
+  STDMETHODIMP GetNames(MEMBERID memid, BSTR* names, UINT max, UINT* count) override {
+    if (names == nullptr || count == nullptr) return E_INVALIDARG;
+    *count = 0;
+    const Func* f = FindByMemid(memid);
+    if (f == nullptr) return TYPE_E_ELEMENTNOTFOUND;
+    std::vector<const std::u16string*> all{&f->name};
+    for (const Param& p : f->params) {
+      if (!p.RetVal() && !p.name.empty()) all.push_back(&p.name);
+    }
+    for (const auto* name : all) {
+      if (*count >= max) break;
+      names[*count] = AllocBstr(*name);
+      if (names[*count] == nullptr) return E_OUTOFMEMORY;
+      ++*count;
+    }
+    return S_OK;
+  }
+
+  STDMETHODIMP GetRefTypeOfImplType(UINT index, HREFTYPE* out) override {
+    if (out == nullptr) return E_INVALIDARG;
+    const Type& t = type();
+    if (index >= t.impls.size()) return TYPE_E_ELEMENTNOTFOUND;
+    *out = t.impls[index].typeIndex;
+    return S_OK;
+  }
+  STDMETHODIMP GetImplTypeFlags(UINT index, INT* out) override {
+    if (out == nullptr) return E_INVALIDARG;
+    const Type& t = type();
+    if (index >= t.impls.size()) return TYPE_E_ELEMENTNOTFOUND;
+    *out = t.impls[index].flags;
+    return S_OK;
+  }
+  STDMETHODIMP GetRefTypeInfo(HREFTYPE ref, ITypeInfo** out) override {
+    return owner_->GetTypeInfo(ref, out);
+  }
+
+  // names[0] is a member (ASCII case ignored), the rest its parameters.
+  STDMETHODIMP GetIDsOfNames(LPOLESTR* names, UINT count, MEMBERID* ids) override {
+    if (names == nullptr || ids == nullptr) return E_INVALIDARG;
+    for (UINT i = 0; i < count; ++i) ids[i] = DISPID_UNKNOWN;
+    if (count == 0) return S_OK;
+    const Func* found = nullptr;
+    for (const Func& f : type().funcs) {
+      if (EqualsNoCase(f.name, View(names[0]))) {
+        found = &f;
+        break;
+      }
+    }
+    if (found == nullptr) return DISP_E_UNKNOWNNAME;
+    ids[0] = found->memid;
+    HRESULT hr = S_OK;
+    for (UINT i = 1; i < count; ++i) {
+      for (std::size_t p = 0; p < found->params.size(); ++p) {
+        if (!found->params[p].name.empty() && EqualsNoCase(found->params[p].name, View(names[i]))) {
+          ids[i] = static_cast<MEMBERID>(p);
+        }
+      }
+      if (ids[i] == DISPID_UNKNOWN) hr = DISP_E_UNKNOWNNAME;
+    }
+    return hr;
+  }
+
+  STDMETHODIMP Invoke(PVOID instance, MEMBERID memid, WORD flags, DISPPARAMS* dp, VARIANT* result,
+                      EXCEPINFO* excep, UINT* argErr) override;
+
+  STDMETHODIMP GetDocumentation(MEMBERID memid, BSTR* name, BSTR* doc, DWORD* context,
+                                BSTR* helpFile) override {
+    const std::u16string* n = nullptr;
+    const std::u16string* d = nullptr;
+    if (memid == MEMBERID_NIL) {
+      n = &type().name;
+      d = &type().help;
+    } else if (const Func* f = FindByMemid(memid)) {
+      n = &f->name;
+      d = &f->help;
+    } else {
+      return TYPE_E_ELEMENTNOTFOUND;
+    }
+    if (name) *name = nullptr;
+    if (doc) *doc = nullptr;
+    if (helpFile) *helpFile = nullptr;
+    if (context) *context = 0;
+    if (FAILED(GiveText(*n, name))) return E_OUTOFMEMORY;
+    if (doc && !d->empty() && FAILED(GiveText(*d, doc))) return E_OUTOFMEMORY;
+    return S_OK;
+  }
+
+  STDMETHODIMP GetDllEntry(MEMBERID, INVOKEKIND, BSTR*, BSTR*, WORD*) override { return E_NOTIMPL; }
+  STDMETHODIMP AddressOfMember(MEMBERID, INVOKEKIND, PVOID* out) override {
+    if (out) *out = nullptr;
+    return E_NOTIMPL;
+  }
+  STDMETHODIMP CreateInstance(IUnknown*, REFIID, PVOID* out) override {
+    if (out) *out = nullptr;
+    return E_NOTIMPL;
+  }
+  STDMETHODIMP GetMops(MEMBERID, BSTR* out) override {
+    if (out) *out = nullptr;
+    return S_OK;
+  }
+  STDMETHODIMP GetContainingTypeLib(ITypeLib** lib, UINT* index) override {
+    if (lib) {
+      owner_->AddRef();
+      *lib = owner_;
+    }
+    if (index) *index = index_;
+    return S_OK;
+  }
+
+ private:
+  ~TypeInfo() { owner_->Release(); }
+
+  static std::size_t RoundUp(std::size_t n, std::size_t a) { return (n + a - 1) / a * a; }
+
+  const Type& type() const { return lib_->types[index_]; }
+
+  // A get or method comes before a put of the same id.
+  const Func* FindByMemid(MEMBERID memid) const {
+    const Func* put = nullptr;
+    for (const Func& f : type().funcs) {
+      if (f.memid != memid) continue;
+      if (f.invkind == INVOKE_FUNC || f.invkind == INVOKE_PROPERTYGET) return &f;
+      if (put == nullptr) put = &f;
+    }
+    return put;
+  }
+
+  std::atomic<ULONG> refs_{1};
+  ITypeLib* owner_;
+  std::shared_ptr<const Library> lib_;
+  UINT index_;
+};
+
+// Invoke: find the member by id and kind, check the argument count, coerce
+// each argument (they arrive last first) to its parameter's type, call
+// table slot `slot` of the instance with libffi (instance first), and hand
+// back the [retval] or, for a failing HRESULT, DISP_E_EXCEPTION with
+// EXCEPINFO filled from the thread's error information.
+HRESULT TypeInfo::Invoke(PVOID instance, MEMBERID memid, WORD flags, DISPPARAMS* dp,
+                         VARIANT* result, EXCEPINFO* excep, UINT* argErr) {
+  if (instance == nullptr || dp == nullptr) return E_INVALIDARG;
+  if (dp->cArgs > 0 && dp->rgvarg == nullptr) return E_INVALIDARG;
+  if (dp->cNamedArgs > dp->cArgs || (dp->cNamedArgs > 0 && dp->rgdispidNamedArgs == nullptr)) {
+    return E_INVALIDARG;
+  }
+  const Type& t = type();
+  if (!t.Callable()) return DISP_E_MEMBERNOTFOUND;
+  const Func* func = nullptr;
+  for (const Func& f : t.funcs) {
+    if (f.memid == memid && KindMatches(f, flags)) {
+      func = &f;
+      break;
+    }
+  }
+  if (func == nullptr) return DISP_E_MEMBERNOTFOUND;
+
+  const bool isPut = (func->invkind & (INVOKE_PROPERTYPUT | INVOKE_PROPERTYPUTREF)) != 0;
+  if (isPut) {
+    if (dp->cNamedArgs != 1 || dp->rgdispidNamedArgs[0] != DISPID_PROPERTYPUT) {
+      return DISP_E_PARAMNOTFOUND;
+    }
+  } else if (dp->cNamedArgs != 0) {
+    return DISP_E_NONAMEDARGS;
+  }
+  const std::size_t inputs = func->InputCount();
+  if (dp->cArgs != inputs) return DISP_E_BADPARAMCOUNT;
+
+  const std::size_t total = func->params.size();
+  std::vector<VARIANT> coerced(total);
+  for (VARIANT& v : coerced) VariantInit(&v);
+  std::vector<void*> pointers(total, nullptr);  // storage for pointer arguments
+  std::vector<ffi_type*> types(total + 1);
+  std::vector<void*> values(total + 1);
+  types[0] = &ffi_type_pointer;
+  values[0] = &instance;
+
+  HRESULT hr = S_OK;
+  for (std::size_t i = 0; i < inputs && SUCCEEDED(hr); ++i) {
+    const Param& p = func->params[i];
+    const UINT at = dp->cArgs - 1 - static_cast<UINT>(i);  // reverse order
+    const VARIANT& arg = dp->rgvarg[at];
+    types[i + 1] = FfiTypeOf(p);
+    if (arg.vt == VT_ERROR && arg.scode == DISP_E_PARAMNOTFOUND) {
+      hr = DISP_E_PARAMNOTOPTIONAL;
+    } else if (p.ByRef()) {
+      // An out parameter takes the caller's storage: a reference of the
+      // exact type.
+      if (arg.vt != (VT_BYREF | p.Base()) || arg.byref == nullptr) {
+        hr = DISP_E_TYPEMISMATCH;
+      } else {
+        pointers[i] = arg.byref;
+        values[i + 1] = &pointers[i];
+      }
+    } else {
+      hr = VariantChangeType(&coerced[i], &arg, 0, p.Base());
+      if (hr == DISP_E_BADVARTYPE) hr = DISP_E_TYPEMISMATCH;
+      values[i + 1] = &coerced[i].llVal;
+    }
+    if (FAILED(hr) && argErr != nullptr) *argErr = at;
+  }
+
+  VARIANT retval;
+  VariantInit(&retval);
+  if (SUCCEEDED(hr) && func->HasRetVal()) {
+    pointers[total - 1] = &retval.llVal;
+    types[total] = &ffi_type_pointer;
+    values[total] = &pointers[total - 1];
+  }
+
+  if (SUCCEEDED(hr)) {
+    ffi_cif cif;
+    if (ffi_prep_cif(&cif, FFI_DEFAULT_ABI, static_cast<unsigned>(total + 1), &ffi_type_sint32,
+                     types.data()) != FFI_OK) {
+      hr = E_UNEXPECTED;
+    } else {
+      void** table = *static_cast<void***>(instance);
+      ffi_arg rc = 0;
+      ffi_call(&cif, reinterpret_cast<void (*)(void)>(table[func->slot]), &rc, values.data());
+      const HRESULT memberResult = static_cast<HRESULT>(static_cast<std::uint32_t>(rc));
+      if (FAILED(memberResult)) {
+        FillException(memberResult, excep);
+        hr = DISP_E_EXCEPTION;
+      }
+    }
+  }
+
+  for (VARIANT& v : coerced) VariantClear(&v);
+  if (func->HasRetVal()) {
+    retval.vt = func->params.back().Base();
+    if (SUCCEEDED(hr) && result != nullptr) {
+      *result = retval;
+    } else {
+      VariantClear(&retval);  // a failing member's stray string, or nobody wants it
+    }
+  } else if (SUCCEEDED(hr) && result != nullptr) {
+    VariantInit(result);
+  }
+  return hr;
+}
+
+// ---- ITypeLib ----------------------------------------------------------------------
+
+class TypeLib final : public ITypeLib {
+ public:
+  explicit TypeLib(std::shared_ptr<const Library> lib) : lib_(std::move(lib)) {}
+
+  STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
+    if (ppv == nullptr) return E_POINTER;
+    *ppv = nullptr;
+    if (riid != IID_IUnknown && riid != IID_ITypeLib) return E_NOINTERFACE;
+    *ppv = static_cast<ITypeLib*>(this);
+    AddRef();
+    return S_OK;
+  }
+  STDMETHODIMP_(ULONG) AddRef() override { return refs_.fetch_add(1, std::memory_order_relaxed) + 1; }
+  STDMETHODIMP_(ULONG) Release() override {
+    const ULONG left = refs_.fetch_sub(1, std::memory_order_acq_rel) - 1;
+    if (left == 0) delete this;
+    return left;
+  }
+
+  STDMETHODIMP_(UINT) GetTypeInfoCount() override { return static_cast<UINT>(lib_->types.size()); }
+  STDMETHODIMP GetTypeInfo(UINT index, ITypeInfo** out) override {
+    if (out == nullptr) return E_INVALIDARG;
+    *out = nullptr;
+    if (index >= lib_->types.size()) return TYPE_E_ELEMENTNOTFOUND;
+    *out = new (std::nothrow) TypeInfo(this, lib_, index);
+    return *out ? S_OK : E_OUTOFMEMORY;
+  }
+  STDMETHODIMP GetTypeInfoType(UINT index, TYPEKIND* out) override {
+    if (out == nullptr) return E_INVALIDARG;
+    if (index >= lib_->types.size()) return TYPE_E_ELEMENTNOTFOUND;
+    *out = lib_->types[index].kind;
+    return S_OK;
+  }
+  STDMETHODIMP GetTypeInfoOfGuid(REFGUID guid, ITypeInfo** out) override {
+    if (out == nullptr) return E_INVALIDARG;
+    *out = nullptr;
+    for (UINT i = 0; i < lib_->types.size(); ++i) {
+      if (lib_->types[i].guid == guid && guid != GUID_NULL) return GetTypeInfo(i, out);
+    }
+    return TYPE_E_ELEMENTNOTFOUND;
+  }
+  STDMETHODIMP GetLibAttr(TLIBATTR** out) override {
+    if (out == nullptr) return E_INVALIDARG;
+    auto* attr = new (std::nothrow) TLIBATTR();
+    if (attr == nullptr) return E_OUTOFMEMORY;
+    attr->guid = lib_->libid;
+    attr->lcid = lib_->lcid;
+    attr->syskind = SYS_WIN64;
+    attr->wMajorVerNum = lib_->major;
+    attr->wMinorVerNum = lib_->minor;
+    attr->wLibFlags = lib_->flags;
+    *out = attr;
+    return S_OK;
+  }
+  STDMETHODIMP_(void) ReleaseTLibAttr(TLIBATTR* attr) override { delete attr; }
+  STDMETHODIMP GetTypeComp(ITypeComp** out) override {
+    if (out) *out = nullptr;
+    return E_NOTIMPL;
+  }
+  // index -1: the library itself.
+  STDMETHODIMP GetDocumentation(INT index, BSTR* name, BSTR* doc, DWORD* context,
+                                BSTR* helpFile) override {
+    if (index < -1 || index >= static_cast<INT>(lib_->types.size())) return TYPE_E_ELEMENTNOTFOUND;
+    const std::u16string& n = index == -1 ? lib_->name : lib_->types[index].name;
+    const std::u16string& d = index == -1 ? lib_->help : lib_->types[index].help;
+    if (name) *name = nullptr;
+    if (doc) *doc = nullptr;
+    if (helpFile) *helpFile = nullptr;
+    if (context) *context = 0;
+    if (FAILED(GiveText(n, name))) return E_OUTOFMEMORY;
+    if (doc && !d.empty() && FAILED(GiveText(d, doc))) return E_OUTOFMEMORY;
+    return S_OK;
+  }
+  // Whether a type, member, parameter or constant has this name; on a match
+  // the buffer receives the name as the library spells it.
+  STDMETHODIMP IsName(LPOLESTR name, ULONG, BOOL* found) override {
+    if (name == nullptr || found == nullptr) return E_INVALIDARG;
+    *found = FALSE;
+    auto check = [&](const std::u16string& candidate) {
+      if (!*found && EqualsNoCase(candidate, View(name))) {
+        std::copy(candidate.begin(), candidate.end(), name);
+        *found = TRUE;
+      }
+    };
+    for (const Type& t : lib_->types) {
+      check(t.name);
+      for (const Func& f : t.funcs) {
+        check(f.name);
+        for (const Param& p : f.params) check(p.name);
+      }
+      for (const Const& c : t.consts) check(c.name);
+    }
+    return S_OK;
+  }
+  STDMETHODIMP FindName(LPOLESTR, ULONG, ITypeInfo**, MEMBERID*, USHORT* found) override {
+    if (found) *found = 0;
+    return E_NOTIMPL;
+  }
+
+ private:
+  ~TypeLib() = default;
+  std::atomic<ULONG> refs_{1};
+  std::shared_ptr<const Library> lib_;
+};
+
+// ---- Registration helpers ----------------------------------------------------------
+
+const char16_t* SysKindName(SYSKIND kind) {
+  switch (kind) {
+    case SYS_WIN16: return u"win16";
+    case SYS_WIN32: return u"win32";
+    case SYS_MAC: return u"mac";
+    case SYS_WIN64: return u"win64";
+  }
+  return u"win64";
+}
+
+std::u16string Hex(unsigned value) {
+  char buf[16];
+  std::snprintf(buf, sizeof buf, "%x", value);
+  return Utf8ToUtf16(buf);
+}
+
+std::u16string VersionText(WORD major, WORD minor) { return Hex(major) + u"." + Hex(minor); }
+
+constexpr GUID kPSOAInterface = {0x00020424, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+constexpr GUID kPSDispatch = {0x00020420, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+
+std::vector<std::u16string> SubkeyNames(HKEY root, const std::u16string& path) {
+  std::vector<std::u16string> names;
+  HKEY key = nullptr;
+  if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return names;
+  for (DWORD i = 0;; ++i) {
+    char16_t name[256];
+    DWORD len = 256;
+    if (RegEnumKeyExW(key, i, name, &len, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+    names.emplace_back(name, len);
+  }
+  RegCloseKey(key);
+  return names;
+}
+
+// Interfaces that registration lists under HKCR\Interface, with their
+// proxy class: dual and automation interfaces use the automation marshaler,
+// pure dispatch interfaces the dispatch one.
+struct InterfaceEntry {
+  GUID iid;
+  std::u16string name;
+  GUID proxy;
+};
+
+std::vector<InterfaceEntry> InterfacesOf(ITypeLib* lib) {
+  std::vector<InterfaceEntry> out;
+  const UINT count = lib->GetTypeInfoCount();
+  for (UINT i = 0; i < count; ++i) {
+    ITypeInfo* info = nullptr;
+    if (FAILED(lib->GetTypeInfo(i, &info))) continue;
+    TYPEATTR* attr = nullptr;
+    if (SUCCEEDED(info->GetTypeAttr(&attr))) {
+      const bool automation = (attr->wTypeFlags & (TYPEFLAG_FDUAL | TYPEFLAG_FOLEAUTOMATION)) != 0;
+      if (attr->typekind == TKIND_DISPATCH || (attr->typekind == TKIND_INTERFACE && automation)) {
+        BSTR name = nullptr;
+        info->GetDocumentation(MEMBERID_NIL, &name, nullptr, nullptr, nullptr);
+        out.push_back({attr->guid, std::u16string(View(name)), automation ? kPSOAInterface : kPSDispatch});
+        SysFreeString(name);
+      }
+      info->ReleaseTypeAttr(attr);
+    }
+    info->Release();
+  }
+  return out;
+}
+
+// Path registered for the library, trying the exact locale, its primary
+// language, then the neutral locale.
+HRESULT RegisteredPath(REFGUID libid, WORD major, WORD minor, LCID lcid, std::u16string* path) {
+  const std::u16string base = u"TypeLib\\" + GuidToString(libid);
+  int best = -1;
+  for (const auto& version : SubkeyNames(HKEY_CLASSES_ROOT, base)) {
+    unsigned maj = 0, min = 0;
+    char tail = 0;
+    if (std::sscanf(Utf16ToUtf8(version).c_str(), "%x.%x%c", &maj, &min, &tail) != 2) continue;
+    if (maj == major && min >= minor && static_cast<int>(min) > best) best = static_cast<int>(min);
+  }
+  if (best < 0) return TYPE_E_LIBNOTREGISTERED;
+  const std::u16string versionKey = base + u"\\" + VersionText(major, static_cast<WORD>(best));
+  for (LCID candidate : {lcid, static_cast<LCID>(lcid & 0x3ff), static_cast<LCID>(0)}) {
+    const std::u16string key = versionKey + u"\\" + Hex(candidate) + u"\\" + SysKindName(SYS_WIN64);
+    if (ReadRegString(HKEY_CLASSES_ROOT, key, u"", path) == ERROR_SUCCESS && !path->empty()) {
+      return S_OK;
+    }
+  }
+  return TYPE_E_LIBNOTREGISTERED;
+}
+
+}  // namespace
+}  // namespace quillon::platform
+
+using namespace quillon;
+using namespace quillon::platform;
+
+HRESULT LoadTypeLib(LPCOLESTR szFile, ITypeLib** pptlib) {
+  if (pptlib == nullptr) return E_INVALIDARG;
+  *pptlib = nullptr;
+  if (szFile == nullptr || *szFile == u'\0') return E_INVALIDARG;
+  const std::string path = ToUtf8(szFile);
+  // Opened for its data only: DllMain does not run, and the library is
+  // closed again once its table has been copied.
+  void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (handle == nullptr) {
+    const char* why = dlerror();
+    DebugLine(std::string("LoadTypeLib: ") + (why ? why : path));
+    return TYPE_E_CANTLOADLIBRARY;
+  }
+  HRESULT hr = TYPE_E_CANTLOADLIBRARY;
+  auto describe = reinterpret_cast<LPFNGETTYPELIBDESCRIPTION>(OwnSymbol(handle, QUILLON_TYPELIB_EXPORT));
+  const TYPELIB_DESC* desc = describe ? describe(1) : nullptr;
+  if (desc == nullptr) {
+    DebugLine("LoadTypeLib: " + path + " carries no type library");
+  } else {
+    std::string why;
+    if (auto lib = Build(*desc, &why)) {
+      *pptlib = new (std::nothrow) TypeLib(std::move(lib));
+      hr = *pptlib ? S_OK : E_OUTOFMEMORY;
+    } else {
+      DebugLine("LoadTypeLib: " + path + ": " + why);
+    }
+  }
+  dlclose(handle);
+  return hr;
+}
+
+HRESULT LoadTypeLibEx(LPCOLESTR szFile, REGKIND regkind, ITypeLib** pptlib) {
+  HRESULT hr = LoadTypeLib(szFile, pptlib);
+  if (SUCCEEDED(hr) && regkind == REGKIND_REGISTER) {
+    std::u16string dir(View(szFile));
+    dir.erase(dir.find_last_of(u'/') == std::u16string::npos ? 0 : dir.find_last_of(u'/') + 1);
+    hr = RegisterTypeLib(*pptlib, szFile, dir.c_str());
+    if (FAILED(hr)) {
+      (*pptlib)->Release();
+      *pptlib = nullptr;
+    }
+  }
+  return hr;
+}
+
+HRESULT QueryPathOfRegTypeLib(REFGUID guid, USHORT wMaj, USHORT wMin, LCID lcid,
+                              BSTR* lpbstrPathName) {
+  if (lpbstrPathName == nullptr) return E_INVALIDARG;
+  *lpbstrPathName = nullptr;
+  std::u16string path;
+  if (HRESULT hr = RegisteredPath(guid, wMaj, wMin, lcid, &path); FAILED(hr)) return hr;
+  *lpbstrPathName = AllocBstr(path);
+  return *lpbstrPathName ? S_OK : E_OUTOFMEMORY;
+}
+
+HRESULT LoadRegTypeLib(REFGUID rguid, WORD wVerMajor, WORD wVerMinor, LCID lcid,
+                       ITypeLib** pptlib) {
+  if (pptlib == nullptr) return E_INVALIDARG;
+  *pptlib = nullptr;
+  std::u16string path;
+  if (HRESULT hr = RegisteredPath(rguid, wVerMajor, wVerMinor, lcid, &path); FAILED(hr)) return hr;
+  return LoadTypeLib(path.c_str(), pptlib);
+}
+
+// Writes HKCR\TypeLib\{libid}\<major.minor> (default: help string or name)
+// with \<lcid>\win64 = path, \FLAGS and \HELPDIR, and HKCR\Interface\{iid}
+// for each dispatch, dual or automation interface.
+HRESULT RegisterTypeLib(ITypeLib* ptlib, LPCOLESTR szFullPath, LPCOLESTR szHelpDir) {
+  if (ptlib == nullptr || szFullPath == nullptr) return E_INVALIDARG;
+  TLIBATTR* attr = nullptr;
+  if (HRESULT hr = ptlib->GetLibAttr(&attr); FAILED(hr)) return hr;
+  const TLIBATTR a = *attr;
+  ptlib->ReleaseTLibAttr(attr);
+  BSTR name = nullptr;
+  BSTR doc = nullptr;
+  ptlib->GetDocumentation(-1, &name, &doc, nullptr, nullptr);
+  const std::u16string title(SysStringLen(doc) ? View(doc) : View(name));
+  SysFreeString(name);
+  SysFreeString(doc);
+
+  const std::u16string libid = GuidToString(a.guid);
+  const std::u16string version = VersionText(a.wMajorVerNum, a.wMinorVerNum);
+  const std::u16string versionKey = u"TypeLib\\" + libid + u"\\" + version;
+  LONG err = WriteRegString(HKEY_CLASSES_ROOT, versionKey, u"", title);
+  if (err == ERROR_SUCCESS) {
+    err = WriteRegString(HKEY_CLASSES_ROOT, versionKey + u"\\" + Hex(a.lcid) + u"\\" + SysKindName(a.syskind),
+                         u"", View(szFullPath));
+  }
+  if (err == ERROR_SUCCESS) {
+    err = WriteRegString(HKEY_CLASSES_ROOT, versionKey + u"\\FLAGS", u"",
+                         Utf8ToUtf16(std::to_string(a.wLibFlags)));
+  }
+  if (err == ERROR_SUCCESS) {
+    err = WriteRegString(HKEY_CLASSES_ROOT, versionKey + u"\\HELPDIR", u"", View(szHelpDir));
+  }
+  for (const InterfaceEntry& entry : InterfacesOf(ptlib)) {
+    if (err != ERROR_SUCCESS) break;
+    const std::u16string key = u"Interface\\" + GuidToString(entry.iid);
+    const std::u16string proxy = GuidToString(entry.proxy);
+    err = WriteRegString(HKEY_CLASSES_ROOT, key, u"", entry.name);
+    if (err == ERROR_SUCCESS) err = WriteRegString(HKEY_CLASSES_ROOT, key + u"\\ProxyStubClsid", u"", proxy);
+    if (err == ERROR_SUCCESS) err = WriteRegString(HKEY_CLASSES_ROOT, key + u"\\ProxyStubClsid32", u"", proxy);
+    if (err == ERROR_SUCCESS) err = WriteRegString(HKEY_CLASSES_ROOT, key + u"\\TypeLib", u"", libid);
+    if (err == ERROR_SUCCESS) err = WriteRegString(HKEY_CLASSES_ROOT, key + u"\\TypeLib", u"Version", version);
+  }
+  return err == ERROR_SUCCESS ? S_OK : TYPE_E_REGISTRYACCESS;
+}
+
+// Removes what RegisterTypeLib wrote for this version, locale and system,
+// bottom up; keys that still hold other registrations stay.
+HRESULT UnRegisterTypeLib(REFGUID libID, WORD wVerMajor, WORD wVerMinor, LCID lcid,
+                          SYSKIND syskind) {
+  const std::u16string libid = GuidToString(libID);
+  const std::u16string libKey = u"TypeLib\\" + libid;
+  const std::u16string versionKey = libKey + u"\\" + VersionText(wVerMajor, wVerMinor);
+  const std::u16string lcidKey = versionKey + u"\\" + Hex(lcid);
+  const std::u16string sysKey = lcidKey + u"\\" + SysKindName(syskind);
+  std::u16string path;
+  if (ReadRegString(HKEY_CLASSES_ROOT, sysKey, u"", &path) != ERROR_SUCCESS) {
+    return TYPE_E_REGISTRYACCESS;
+  }
+  ITypeLib* lib = nullptr;
+  if (!path.empty() && SUCCEEDED(LoadTypeLib(path.c_str(), &lib))) {
+    for (const InterfaceEntry& entry : InterfacesOf(lib)) {
+      const std::u16string key = u"Interface\\" + GuidToString(entry.iid);
+      std::u16string owner;
+      if (ReadRegString(HKEY_CLASSES_ROOT, key + u"\\TypeLib", u"", &owner) == ERROR_SUCCESS &&
+          EqualsNoCase(owner, libid)) {
+        RegDeleteTreeW(HKEY_CLASSES_ROOT, key.c_str());
+      }
+    }
+    lib->Release();
+  }
+  RegDeleteKeyW(HKEY_CLASSES_ROOT, sysKey.c_str());
+  RegDeleteKeyW(HKEY_CLASSES_ROOT, lcidKey.c_str());  // fails while other systems remain
+  bool otherLocales = false;
+  for (const auto& sub : SubkeyNames(HKEY_CLASSES_ROOT, versionKey)) {
+    if (!EqualsNoCase(sub, u"FLAGS") && !EqualsNoCase(sub, u"HELPDIR")) otherLocales = true;
+  }
+  if (!otherLocales) {
+    RegDeleteTreeW(HKEY_CLASSES_ROOT, versionKey.c_str());
+    RegDeleteKeyW(HKEY_CLASSES_ROOT, libKey.c_str());  // fails while other versions remain
+  }
+  return S_OK;
+}
+
+HRESULT DispGetIDsOfNames(ITypeInfo* ptinfo, LPOLESTR* rgszNames, UINT cNames, DISPID* rgdispid) {
+  if (ptinfo == nullptr) return E_INVALIDARG;
+  return ptinfo->GetIDsOfNames(rgszNames, cNames, rgdispid);
+}
+
+HRESULT DispInvoke(void* _this, ITypeInfo* ptinfo, DISPID dispidMember, WORD wFlags,
+                   DISPPARAMS* pparams, VARIANT* pvarResult, EXCEPINFO* pexcepinfo,
+                   UINT* puArgErr) {
+  if (ptinfo == nullptr) return E_INVALIDARG;
+  return ptinfo->Invoke(_this, dispidMember, wFlags, pparams, pvarResult, pexcepinfo, puArgErr);
+}

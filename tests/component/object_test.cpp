@@ -1,0 +1,263 @@
+// The Preferences object through its table of operations, as the editor
+// calls it.
+#include <filesystem>
+#include <memory>
+#include <thread>
+
+#include "component_env.h"
+#include "preferences_record.h"
+#include "s19_writer.h"
+
+namespace quillon::testing {
+namespace {
+
+LONG Get(IPreferences* p, HRESULT (STDMETHODCALLTYPE IPreferences::*get)(LONG*)) {
+  LONG v = 0x7EADBEEF;
+  EXPECT_EQ((p->*get)(&v), S_OK);
+  return v;
+}
+
+SHORT GetShort(IPreferences* p, HRESULT (STDMETHODCALLTYPE IPreferences::*get)(SHORT*)) {
+  SHORT v = 0x7EAD;
+  EXPECT_EQ((p->*get)(&v), S_OK);
+  return v;
+}
+
+std::u16string Vin(IPreferences* p) {
+  Bstr vin;
+  EXPECT_EQ(p->get_VIN(&vin), S_OK);
+  return vin.Text();
+}
+
+TEST(Object, NewObjectHoldsTheDefaults) {
+  auto p = NewPreferences();
+  EXPECT_EQ(Get(p.Get(), &IPreferences::get_Version), 256);
+  EXPECT_EQ(Get(p.Get(), &IPreferences::get_TimeZoneOffset), -5);
+  EXPECT_EQ(Get(p.Get(), &IPreferences::get_AircoreTestRange), 47104);
+  EXPECT_EQ(Get(p.Get(), &IPreferences::get_PPMDividend), 90000);
+  EXPECT_EQ(GetShort(p.Get(), &IPreferences::get_FuelMul), 255);
+  OLE_COLOR color = 0;
+  EXPECT_EQ(p->get_FontColor(&color), S_OK);
+  EXPECT_EQ(color, 0x00FFFFFFu);
+  EXPECT_EQ(Vin(p.Get()), u"1G F   G Y 000001");
+  Font_JustifyType align = FONT_RIGHT;
+  EXPECT_EQ(p->get_ElementAlignment(WIN_CLOCK, &align), S_OK);
+  EXPECT_EQ(align, FONT_LEFT);
+  LONG y = 0;
+  EXPECT_EQ(p->get_ElementY(WIN_FUEL, &y), S_OK);
+  EXPECT_EQ(y, 114);
+}
+
+TEST(Object, PutsCutValuesToTheFieldWidth) {
+  auto p = NewPreferences();
+  struct Case {
+    HRESULT (STDMETHODCALLTYPE IPreferences::*put)(LONG);
+    HRESULT (STDMETHODCALLTYPE IPreferences::*get)(LONG*);
+    LONG in, out;
+  } cases[] = {
+      {&IPreferences::put_BrightnessDay, &IPreferences::get_BrightnessDay, 20, 4},
+      {&IPreferences::put_BrightnessDay, &IPreferences::get_BrightnessDay, 15, 15},
+      {&IPreferences::put_BrightnessDay, &IPreferences::get_BrightnessDay, -1, 15},
+      {&IPreferences::put_BrightnessNight, &IPreferences::get_BrightnessNight, 20, 4},
+      {&IPreferences::put_BrightnessNight, &IPreferences::get_BrightnessNight, -1, 15},
+      {&IPreferences::put_IceWarning, &IPreferences::get_IceWarning, 200, -56},
+      {&IPreferences::put_IceWarning, &IPreferences::get_IceWarning, -10, -10},
+      {&IPreferences::put_TimeZoneOffset, &IPreferences::get_TimeZoneOffset, 200, -56},
+      {&IPreferences::put_Flags, &IPreferences::get_Flags, 65541, 5},
+      {&IPreferences::put_Flags, &IPreferences::get_Flags, -1, 65535},
+      {&IPreferences::put_Region, &IPreferences::get_Region, 256, 0},
+      {&IPreferences::put_SatTime, &IPreferences::get_SatTime, 0x12345, 0x2345},
+      {&IPreferences::put_NMEAFlags, &IPreferences::get_NMEAFlags, 0x181, 0x81},
+      {&IPreferences::put_PPMDividend, &IPreferences::get_PPMDividend, -1, -1},
+      {&IPreferences::put_AircoreTestRange, &IPreferences::get_AircoreTestRange, -1, 65535},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ((p.Get()->*c.put)(c.in), S_OK);
+    EXPECT_EQ(Get(p.Get(), c.get), c.out) << "put " << c.in;
+  }
+  EXPECT_EQ(p->put_FuelDiv(300), S_OK);
+  EXPECT_EQ(GetShort(p.Get(), &IPreferences::get_FuelDiv), 44);
+  EXPECT_EQ(p->put_Aircore(-1), S_OK);
+  EXPECT_EQ(GetShort(p.Get(), &IPreferences::get_Aircore), -1);
+  EXPECT_EQ(p->put_AircoreTestRange(0xB800), S_OK);
+  EXPECT_EQ(p->put_Aircore(static_cast<SHORT>(0xB800)), S_OK);
+  EXPECT_EQ(GetShort(p.Get(), &IPreferences::get_Aircore), -18432);
+  EXPECT_EQ(Get(p.Get(), &IPreferences::get_AircoreTestRange), 47104);
+}
+
+TEST(Object, IndexedPropertiesCheckTheirIndex) {
+  auto p = NewPreferences();
+  LONG v = 1234;
+  for (INT bad : {3, -1, 1000}) {
+    EXPECT_EQ(p->get_ColorBalance(bad, &v), E_INVALIDARG);
+    EXPECT_EQ(p->put_ColorBalance(bad, 5), E_INVALIDARG);
+  }
+  EXPECT_EQ(v, 1234) << "out-parameter written on failure";
+  EXPECT_EQ(p->put_ColorBalance(2, 200), S_OK);
+  EXPECT_EQ(p->get_ColorBalance(2, &v), S_OK);
+  EXPECT_EQ(v, -56);
+  EXPECT_EQ(p->get_ColorBalance(1, &v), S_OK);
+  EXPECT_EQ(v, 0);
+
+  v = 1234;
+  const auto five = static_cast<Object_Id>(5), minus = static_cast<Object_Id>(-1);
+  EXPECT_EQ(p->get_ElementX(five, &v), E_INVALIDARG);
+  EXPECT_EQ(p->put_ElementX(five, 1), E_INVALIDARG);
+  EXPECT_EQ(p->get_ElementY(minus, &v), E_INVALIDARG);
+  EXPECT_EQ(p->put_ElementY(minus, 1), E_INVALIDARG);
+  Font_JustifyType a = FONT_RIGHT;
+  EXPECT_EQ(p->get_ElementAlignment(five, &a), E_INVALIDARG);
+  EXPECT_EQ(p->put_ElementAlignment(five, FONT_LEFT), E_INVALIDARG);
+  EXPECT_EQ(v, 1234);
+  EXPECT_EQ(a, FONT_RIGHT);
+
+  EXPECT_EQ(p->put_ElementX(WIN_INFO, 300), S_OK);
+  EXPECT_EQ(p->get_ElementX(WIN_INFO, &v), S_OK);
+  EXPECT_EQ(v, 44);
+  EXPECT_EQ(p->put_ElementAlignment(WIN_FUEL, static_cast<Font_JustifyType>(7)), S_OK);
+  EXPECT_EQ(p->get_ElementAlignment(WIN_FUEL, &a), S_OK);
+  EXPECT_EQ(a, 7);
+  // Neighbouring windows are untouched.
+  EXPECT_EQ(p->get_ElementAlignment(WIN_MPG, &a), S_OK);
+  EXPECT_EQ(a, FONT_CENTER);
+  EXPECT_EQ(p->get_ElementX(WIN_FUEL, &v), S_OK);
+  EXPECT_EQ(v, 58);
+}
+
+TEST(Object, VinKeepsPositionsFourEightAndTen) {
+  auto p = NewPreferences();
+  Bstr letters(u"ABCDEFGHIJ");
+  EXPECT_EQ(p->put_VIN(letters.value), S_OK);
+  EXPECT_EQ(Vin(p.Get()), u"1G D   H J 000001");
+  Bstr framed(u"1G X   Y Z 000001");
+  EXPECT_EQ(p->put_VIN(framed.value), S_OK);
+  EXPECT_EQ(Vin(p.Get()), u"1G X   Y Z 000001");
+  // Windows-1252 characters pass; others become "?".
+  Bstr accented(u"1G \u00C4   \u4E00 \u00E9 000001");
+  EXPECT_EQ(p->put_VIN(accented.value), S_OK);
+  EXPECT_EQ(Vin(p.Get()), u"1G \u00C4   ? \u00E9 000001");
+}
+
+TEST(Object, VinFromShortOrNullTextStoresBlanks) {
+  auto p = NewPreferences();
+  EXPECT_EQ(p->put_VIN(nullptr), S_OK);
+  EXPECT_EQ(Vin(p.Get()), u"1G         000001");
+  Bstr shorter(u"1G Q   R");  // 8 characters: position 10 is missing
+  EXPECT_EQ(p->put_VIN(shorter.value), S_OK);
+  EXPECT_EQ(Vin(p.Get()), u"1G Q   R   000001");
+}
+
+TEST(Object, VinEndsAtAStoredZero) {
+  PreferencesRecord r = DefaultPreferences();
+  r.VINDigits[1] = 0;
+  const std::string path = ComponentEnvironment::Folder() + "/vin0.S19";
+  ASSERT_EQ(WriteS19(path, r).status, S_OK);
+  auto p = NewPreferences();
+  Bstr file(U16(path));
+  ASSERT_EQ(p->ReadS19(file.value), S_OK);
+  EXPECT_EQ(Vin(p.Get()), u"1G F   ");
+}
+
+TEST(Object, NullOutParametersAreRefused) {
+  auto p = NewPreferences();
+  EXPECT_EQ(p->get_Flags(nullptr), E_POINTER);
+  EXPECT_EQ(p->get_VIN(nullptr), E_POINTER);
+  EXPECT_EQ(p->get_FuelDiv(nullptr), E_POINTER);
+  EXPECT_EQ(p->get_ColorBalance(0, nullptr), E_POINTER);
+  EXPECT_EQ(p->get_FontColor(nullptr), E_POINTER);
+  EXPECT_EQ(p->GetTypeInfoCount(nullptr), E_POINTER);
+  EXPECT_EQ(p->GetTypeInfo(0, 0, nullptr), E_POINTER);
+  EXPECT_EQ(p->QueryInterface(IID_IUnknown, nullptr), E_POINTER);
+}
+
+TEST(Object, FilesRoundTripAndFailuresKeepTheSettings) {
+  auto p = NewPreferences();
+  ASSERT_EQ(p->put_SpeedUpdate(1234), S_OK);
+  Bstr path(U16(ComponentEnvironment::Folder() + "/object.S19"));
+  ASSERT_EQ(p->WriteS19(path.value), S_OK);
+  auto q = NewPreferences();
+  ASSERT_EQ(q->ReadS19(path.value), S_OK);
+  EXPECT_EQ(Get(q.Get(), &IPreferences::get_SpeedUpdate), 1234);
+
+  Bstr missing(U16(ComponentEnvironment::Folder() + "/absent.S19"));
+  ASSERT_EQ(q->put_SpeedUpdate(77), S_OK);
+  EXPECT_EQ(q->ReadS19(missing.value), E_FAIL);
+  EXPECT_EQ(q->ReadS19(nullptr), E_FAIL);
+  EXPECT_EQ(Get(q.Get(), &IPreferences::get_SpeedUpdate), 77);
+  EXPECT_EQ(q->WriteS19(nullptr), DISP_E_EXCEPTION);
+}
+
+TEST(Object, FailedWriteLeavesErrorInformationForThisThreadOnly) {
+  auto p = NewPreferences();
+  Bstr path(U16(ComponentEnvironment::Folder() + "/no/such/folder/a.S19"));
+  ASSERT_EQ(p->WriteS19(path.value), DISP_E_EXCEPTION);
+
+  bool otherThreadSawInfo = true;
+  std::thread([&] {
+    IErrorInfo* info = nullptr;
+    otherThreadSawInfo = GetErrorInfo(0, &info) == S_OK;
+    if (info) info->Release();
+  }).join();
+  EXPECT_FALSE(otherThreadSawInfo);
+
+  ComPtr<ISupportErrorInfo> support;
+  ASSERT_EQ(p.As(std::addressof(support)), S_OK);
+  EXPECT_EQ(support->InterfaceSupportsErrorInfo(IID_IPreferences), S_OK);
+  EXPECT_EQ(support->InterfaceSupportsErrorInfo(IID_IDispatch), S_FALSE);
+
+  ComPtr<IErrorInfo> info;
+  ASSERT_EQ(GetErrorInfo(0, &info), S_OK);
+  Bstr description, source, helpFile;
+  GUID guid = IID_IPreferences;
+  EXPECT_EQ(info->GetDescription(&description), S_OK);
+  EXPECT_EQ(info->GetSource(&source), S_OK);
+  EXPECT_EQ(info->GetGUID(&guid), S_OK);
+  info->GetHelpFile(&helpFile);
+  EXPECT_EQ(description.Text(), u"File not found!");
+  EXPECT_EQ(source.Text(), u"Quillon.Preferences.1");
+  EXPECT_EQ(guid, GUID_NULL);
+  EXPECT_EQ(helpFile.Text(), u"");
+  EXPECT_FALSE(std::filesystem::exists(ComponentEnvironment::Folder() + "/no"));
+}
+
+TEST(Object, InterfacesShareOneIdentity) {
+  auto p = NewPreferences();
+  ComPtr<IUnknown> unknown;
+  ComPtr<IDispatch> dispatch;
+  ComPtr<IPreferences> prefs;
+  ASSERT_EQ(p.As(std::addressof(unknown)), S_OK);
+  ASSERT_EQ(p.As(std::addressof(dispatch)), S_OK);
+  ASSERT_EQ(unknown.As(std::addressof(prefs)), S_OK);
+  EXPECT_EQ(static_cast<void*>(unknown.Get()), static_cast<void*>(p.Get()));
+  EXPECT_EQ(static_cast<void*>(dispatch.Get()), static_cast<void*>(p.Get()));
+  EXPECT_EQ(prefs.Get(), p.Get());
+  ComPtr<IConnectionPointContainer> cpc;
+  ASSERT_EQ(p.As(std::addressof(cpc)), S_OK);
+  ComPtr<IUnknown> back;
+  ASSERT_EQ(cpc.As(std::addressof(back)), S_OK);
+  EXPECT_EQ(back.Get(), unknown.Get());
+
+  void* out = reinterpret_cast<void*>(0x1);
+  EXPECT_EQ(p->QueryInterface(IID_IClassFactory, &out), E_NOINTERFACE);
+  EXPECT_EQ(out, nullptr);
+}
+
+TEST(Object, NoConnectionPoints) {
+  auto p = NewPreferences();
+  ComPtr<IConnectionPointContainer> cpc;
+  ASSERT_EQ(p.As(std::addressof(cpc)), S_OK);
+  IConnectionPoint* point = reinterpret_cast<IConnectionPoint*>(0x1);
+  EXPECT_EQ(cpc->FindConnectionPoint(DIID__IPreferencesEvents, &point), CONNECT_E_NOCONNECTION);
+  EXPECT_EQ(point, nullptr);
+  EXPECT_EQ(cpc->FindConnectionPoint(DIID__IPreferencesEvents, nullptr), E_POINTER);
+  ComPtr<IEnumConnectionPoints> points;
+  ASSERT_EQ(cpc->EnumConnectionPoints(&points), S_OK);
+  IConnectionPoint* next = nullptr;
+  ULONG fetched = 7;
+  EXPECT_EQ(points->Next(1, &next, &fetched), S_FALSE);
+  EXPECT_EQ(fetched, 0u);
+  EXPECT_EQ(next, nullptr);
+}
+
+}  // namespace
+}  // namespace quillon::testing

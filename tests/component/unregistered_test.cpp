@@ -1,0 +1,109 @@
+// The component before it is registered and after it is unregistered,
+// loaded from a folder whose name holds a single quote.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <comptr.h>
+#include <objbase.h>
+#include <oleauto.h>
+#include <stdlib.h>
+
+#include <filesystem>
+
+#include "Quillon.h"
+#include "quillon_text.h"
+#include "temp_dir.h"
+
+namespace quillon {
+namespace {
+
+std::u16string Value(const std::u16string& key) {
+  HKEY h = nullptr;
+  if (RegOpenKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, &h) != ERROR_SUCCESS) return u"<missing>";
+  OLECHAR buffer[1024] = {};
+  DWORD size = sizeof buffer, type = 0;
+  const LSTATUS s = RegQueryValueExW(h, nullptr, nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size);
+  RegCloseKey(h);
+  return s == ERROR_SUCCESS ? std::u16string(buffer) : u"<no value>";
+}
+
+std::u16string GuidText(REFGUID g) {
+  OLECHAR text[40] = {};
+  StringFromGUID2(g, text, 40);
+  return text;
+}
+
+TEST(Unregistered, LifeBeforeAndAfterRegistration) {
+  testing::TempDir dir;
+  ::setenv("QUILLON_REGISTRY", dir.File("registry.txt").c_str(), 1);
+  const std::string folder = dir.File("it's here");
+  std::filesystem::create_directory(folder);
+  const std::string library = folder + "/libQuillon.so";
+  std::filesystem::copy_file(QUILLON_COMPONENT_PATH, library);
+  HMODULE module = LoadLibraryA(library.c_str());
+  ASSERT_NE(module, nullptr);
+  auto proc = [&](const char* name) { return GetProcAddress(module, name); };
+  auto reg = reinterpret_cast<HRESULT (*)()>(proc("DllRegisterServer"));
+  auto unreg = reinterpret_cast<HRESULT (*)()>(proc("DllUnregisterServer"));
+  auto getClass = reinterpret_cast<HRESULT (*)(REFCLSID, REFIID, LPVOID*)>(proc("DllGetClassObject"));
+  ASSERT_TRUE(reg && unreg && getClass);
+
+  // Never registered: unregistering still succeeds.
+  EXPECT_EQ(unreg(), S_OK);
+
+  // Not registered: the direct operations work, dispatch does not.
+  ComPtr<IClassFactory> factory;
+  ASSERT_EQ(getClass(CLSID_Preferences, IID_IClassFactory, reinterpret_cast<void**>(factory.GetAddressOf())), S_OK);
+  ComPtr<IPreferences> prefs;
+  ASSERT_EQ(factory->CreateInstance(nullptr, IID_IPreferences, reinterpret_cast<void**>(prefs.GetAddressOf())), S_OK);
+  EXPECT_EQ(prefs->put_Region(1), S_OK);
+  UINT count = 0;
+  EXPECT_EQ(prefs->GetTypeInfoCount(&count), S_OK);
+  std::u16string name = u"Region";
+  LPOLESTR names[] = {name.data()};
+  DISPID id = 0;
+  EXPECT_EQ(prefs->GetIDsOfNames(IID_NULL, names, 1, 0, &id), TYPE_E_LIBNOTREGISTERED);
+  ITypeInfo* info = nullptr;
+  EXPECT_EQ(prefs->GetTypeInfo(0, 0, &info), TYPE_E_LIBNOTREGISTERED);
+
+  // An error reported by an unregistered component has no source.
+  std::u16string bad = Utf8ToUtf16(dir.File("none/a.S19"));
+  BSTR path = SysAllocString(bad.c_str());
+  EXPECT_EQ(prefs->WriteS19(path), DISP_E_EXCEPTION);
+  SysFreeString(path);
+  ComPtr<IErrorInfo> error;
+  ASSERT_EQ(GetErrorInfo(0, &error), S_OK);
+  BSTR source = nullptr;
+  error->GetSource(&source);
+  EXPECT_EQ(source == nullptr ? 0u : SysStringLen(source), 0u);
+  SysFreeString(source);
+
+  // Registering writes the path as it is, quote included; the next dispatch
+  // call loads the type description.
+  ASSERT_EQ(reg(), S_OK);
+  const std::u16string classKey = u"CLSID\\" + GuidText(CLSID_Preferences);
+  EXPECT_EQ(Utf16ToUtf8(Value(classKey + u"\\InprocServer32")), library);
+  EXPECT_EQ(prefs->GetIDsOfNames(IID_NULL, names, 1, 0, &id), S_OK);
+  EXPECT_EQ(id, 3);
+
+  // Unregistering removes our entries and nothing else.
+  HKEY other = nullptr;
+  ASSERT_EQ(RegCreateKeyExW(HKEY_CLASSES_ROOT, u"CLSID\\{00000000-1111-2222-3333-444444444444}", 0, nullptr, 0,
+                            KEY_ALL_ACCESS, nullptr, &other, nullptr),
+            ERROR_SUCCESS);
+  RegCloseKey(other);
+  EXPECT_EQ(unreg(), S_OK);
+  EXPECT_EQ(Value(classKey), u"<missing>");
+  EXPECT_EQ(Value(u"Quillon.Preferences"), u"<missing>");
+  EXPECT_EQ(Value(u"Quillon.Preferences.1"), u"<missing>");
+  EXPECT_EQ(Value(u"TypeLib\\" + GuidText(LIBID_QUILLONLib)), u"<missing>");
+  EXPECT_NE(Value(u"CLSID"), u"<missing>");
+  EXPECT_NE(Value(u"CLSID\\{00000000-1111-2222-3333-444444444444}"), u"<missing>");
+  CLSID clsid;
+  EXPECT_NE(CLSIDFromProgID(u"Quillon.Preferences", &clsid), S_OK);
+
+  prefs = nullptr;
+  factory = nullptr;
+}
+
+}  // namespace
+}  // namespace quillon
