@@ -1,0 +1,31 @@
+// Text forms the command-line client reads and prints: property references
+// such as "ElementX(WIN_FUEL)", values, and JSON strings.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace quillon::cli {
+
+struct PropertyRef {
+  std::string name;
+  std::optional<std::string> index;  // as written between the parentheses
+};
+
+// "Name" or "Name(index)"; nullopt when the text has no such form.
+std::optional<PropertyRef> ParsePropertyRef(std::string_view text);
+
+// "NAME=VALUE" split at the first "="; nullopt without one.
+std::optional<std::pair<PropertyRef, std::string>> ParseAssignment(std::string_view text);
+
+// The value of an enumeration constant of the component (WIN_FUEL,
+// FONT_CENTER, ...), so scripts can write names instead of numbers.
+std::optional<long> EnumConstant(std::string_view name);
+
+// The name of the display window with this Object_Id.
+std::string WindowName(int id);
+
+std::string JsonString(std::string_view utf8);
+
+}  // namespace quillon::cli
