@@ -219,6 +219,15 @@ std::u16string LibraryPath() {
 }
 
 HRESULT SharedTypeInfo(ITypeInfo** out) {
+  ITypeInfo* info = nullptr;
+  const HRESULT hr = BorrowTypeInfo(info);
+  if (FAILED(hr)) return hr;
+  info->AddRef();
+  *out = info;
+  return S_OK;
+}
+
+HRESULT BorrowTypeInfo(ITypeInfo*& borrowed) {
   ITypeInfo* info = g_typeInfo.load(std::memory_order_acquire);
   if (info == nullptr) {
     std::lock_guard<std::mutex> lock(g_typeInfoLock);
@@ -237,8 +246,7 @@ HRESULT SharedTypeInfo(ITypeInfo** out) {
       g_typeInfo.store(info, std::memory_order_release);
     }
   }
-  info->AddRef();
-  *out = info;
+  borrowed = info;
   return S_OK;
 }
 

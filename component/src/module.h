@@ -24,6 +24,11 @@ LONG LockCount();
 // again. The caller gets its own reference.
 HRESULT SharedTypeInfo(ITypeInfo** out);
 
+// The same description without a reference for the caller: it stays valid
+// until the component is unloaded, which no call on an object can outlive.
+// Saves the two atomic count changes on every dispatch call.
+HRESULT BorrowTypeInfo(ITypeInfo*& borrowed);
+
 // The DISPID of a member name (exact spelling), from the table built when
 // the type description was loaded; DISPID_UNKNOWN when not there.
 DISPID FindMemberId(const OLECHAR* name);

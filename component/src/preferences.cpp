@@ -176,28 +176,27 @@ STDMETHODIMP Preferences::GetTypeInfo(UINT, LCID, ITypeInfo** ppTInfo) {
 
 STDMETHODIMP Preferences::GetIDsOfNames(REFIID, LPOLESTR* rgszNames, UINT cNames, LCID, DISPID* rgDispId) {
   ITypeInfo* info = nullptr;
-  const HRESULT loaded = module::SharedTypeInfo(&info);
+  const HRESULT loaded = module::BorrowTypeInfo(info);
   if (FAILED(loaded)) return loaded;
-  HRESULT hr = S_OK;
-  if (cNames == 1 && rgszNames != nullptr && rgDispId != nullptr &&
-      (rgDispId[0] = module::FindMemberId(rgszNames[0])) != DISPID_UNKNOWN) {
-    hr = S_OK;
-  } else {
-    hr = info->GetIDsOfNames(rgszNames, cNames, rgDispId);
+  // The exact spelling is looked up in our own table first; anything else
+  // (another case, several names) goes to the type description.
+  if (cNames == 1 && rgszNames != nullptr && rgDispId != nullptr) {
+    const DISPID id = module::FindMemberId(rgszNames[0]);
+    if (id != DISPID_UNKNOWN) {
+      rgDispId[0] = id;
+      return S_OK;
+    }
   }
-  info->Release();
-  return hr;
+  return info->GetIDsOfNames(rgszNames, cNames, rgDispId);
 }
 
 STDMETHODIMP Preferences::Invoke(DISPID dispIdMember, REFIID, LCID, WORD wFlags, DISPPARAMS* pDispParams,
                                  VARIANT* pVarResult, EXCEPINFO* pExcepInfo, UINT* puArgErr) {
   ITypeInfo* info = nullptr;
-  const HRESULT loaded = module::SharedTypeInfo(&info);
+  const HRESULT loaded = module::BorrowTypeInfo(info);
   if (FAILED(loaded)) return loaded;
-  const HRESULT hr = info->Invoke(static_cast<IPreferences*>(this), dispIdMember, wFlags, pDispParams, pVarResult,
-                                  pExcepInfo, puArgErr);
-  info->Release();
-  return hr;
+  return info->Invoke(static_cast<IPreferences*>(this), dispIdMember, wFlags, pDispParams, pVarResult, pExcepInfo,
+                      puArgErr);
 }
 
 // ---- plain properties -------------------------------------------------------
