@@ -1,0 +1,168 @@
+// Activation through the registry, the library loader and its entry point.
+#include <unistd.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "comptr.h"
+#include "test_component.h"
+#include "test_support.h"
+
+namespace {
+
+std::u16string ClsidText(REFCLSID clsid) {
+  OLECHAR text[39];
+  StringFromGUID2(clsid, text, 39);
+  return text;
+}
+
+class ActivationTest : public TempRegistryTest {
+ protected:
+  void SetUp() override {
+    TempRegistryTest::SetUp();
+    log_ = dir_ + "/dllmain.log";
+    setenv("QUILLON_TEST_DLLMAIN_LOG", log_.c_str(), 1);
+  }
+  void TearDown() override {
+    CoFreeUnusedLibraries();
+    unsetenv("QUILLON_TEST_DLLMAIN_LOG");
+    TempRegistryTest::TearDown();
+  }
+  void Register(const std::string& path) {
+    const std::u16string key = u"CLSID\\" + ClsidText(CLSID_TestCalc);
+    ASSERT_EQ(SetString(HKEY_CLASSES_ROOT, key + u"\\InprocServer32", u"", quillon::Utf8ToUtf16(path)), ERROR_SUCCESS);
+    ASSERT_EQ(SetString(HKEY_CLASSES_ROOT, key + u"\\ProgID", u"", u"Test.Calc.1"), ERROR_SUCCESS);
+    ASSERT_EQ(SetString(HKEY_CLASSES_ROOT, u"Test.Calc.1\\CLSID", u"", ClsidText(CLSID_TestCalc)), ERROR_SUCCESS);
+    ASSERT_EQ(SetString(HKEY_CLASSES_ROOT, u"Test.Calc\\CurVer", u"", u"Test.Calc.1"), ERROR_SUCCESS);
+  }
+  std::string Log() const {
+    std::ifstream in(log_);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+  }
+  std::string log_;
+};
+
+TEST_F(ActivationTest, CreatesAnObjectByClassAndByProgId) {
+  Register(TEST_COMPONENT_PATH);
+  ComPtr<ITestCalc> calc;
+  ASSERT_EQ(CoCreateInstance(CLSID_TestCalc, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&calc)), S_OK);
+  ASSERT_EQ(calc->put_Value(41), S_OK);
+  LONG value = 0;
+  ASSERT_EQ(calc->get_Value(&value), S_OK);
+  EXPECT_EQ(value, 41);
+
+  CLSID clsid{};
+  ASSERT_EQ(CLSIDFromProgID(u"test.calc.1", &clsid), S_OK);
+  EXPECT_TRUE(clsid == CLSID_TestCalc);
+  clsid = CLSID_NULL;
+  ASSERT_EQ(CLSIDFromProgID(u"Test.Calc", &clsid), S_OK);  // through CurVer
+  EXPECT_TRUE(clsid == CLSID_TestCalc);
+  ASSERT_EQ(CLSIDFromString(u"Test.Calc.1", &clsid), S_OK);
+  EXPECT_TRUE(clsid == CLSID_TestCalc);
+  EXPECT_EQ(CLSIDFromProgID(u"No.Such.Thing", &clsid), CO_E_CLASSSTRING);
+
+  LPOLESTR progId = nullptr;
+  ASSERT_EQ(ProgIDFromCLSID(CLSID_TestCalc, &progId), S_OK);
+  EXPECT_EQ(std::u16string(progId), u"Test.Calc.1");
+  CoTaskMemFree(progId);
+  EXPECT_EQ(ProgIDFromCLSID(IID_IDispatch, &progId), REGDB_E_CLASSNOTREG);
+  EXPECT_EQ(progId, nullptr);
+}
+
+TEST_F(ActivationTest, FailuresComeBackAsStatusCodes) {
+  ComPtr<IUnknown> obj;
+  EXPECT_EQ(CoCreateInstance(CLSID_TestCalc, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&obj)), REGDB_E_CLASSNOTREG);
+
+  Register(dir_ + "/missing-library.so");
+  EXPECT_EQ(CoCreateInstance(CLSID_TestCalc, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&obj)), CO_E_DLLNOTFOUND);
+
+  const std::string notALibrary = dir_ + "/text.so";
+  std::ofstream(notALibrary) << "not an ELF file\n";
+  Register(notALibrary);
+  EXPECT_EQ(CoCreateInstance(CLSID_TestCalc, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&obj)), CO_E_DLLNOTFOUND);
+
+  // The library depends on the platform library, which does not export
+  // DllGetClassObject either: the lookup must not wander into dependencies.
+  Register(TEST_NOEXPORT_PATH);
+  EXPECT_EQ(CoCreateInstance(CLSID_TestCalc, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&obj)), CO_E_ERRORINDLL);
+
+  Register(TEST_COMPONENT_PATH);
+  EXPECT_EQ(CoCreateInstance(CLSID_TestCalc, nullptr, CLSCTX_LOCAL_SERVER, IID_PPV_ARGS(&obj)), REGDB_E_CLASSNOTREG);
+  ComPtr<IClassFactory> factory;
+  EXPECT_EQ(CoCreateInstance(CLSID_TestCalc, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&factory)), E_NOINTERFACE);
+  EXPECT_EQ(obj.Get(), nullptr);
+}
+
+TEST_F(ActivationTest, LibraryStaysLoadedUntilItMayUnload) {
+  Register(TEST_COMPONENT_PATH);
+  {
+    ComPtr<ITestCalc> calc;
+    ASSERT_EQ(CoCreateInstance(CLSID_TestCalc, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&calc)), S_OK);
+    ComPtr<ITestCalc> second;
+    ASSERT_EQ(CoCreateInstance(CLSID_TestCalc, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&second)), S_OK);
+    CoFreeUnusedLibraries();  // objects alive: stays
+    EXPECT_EQ(Log(), "attach\n");
+  }
+  CoFreeUnusedLibraries();
+  EXPECT_EQ(Log(), "attach\ndetach\n");
+}
+
+TEST(Loader, EntryPointRunsOnFirstLoadAndLastFree) {
+  std::string log = (std::filesystem::temp_directory_path() / "quillon-dllmain-XXXXXX").string();
+  const int fd = mkstemp(log.data());
+  ASSERT_GE(fd, 0);
+  close(fd);
+  setenv("QUILLON_TEST_DLLMAIN_LOG", log.c_str(), 1);
+  HMODULE first = LoadLibraryA(TEST_COMPONENT_PATH);
+  ASSERT_NE(first, nullptr);
+  HMODULE second = LoadLibraryW(quillon::Utf8ToUtf16(TEST_COMPONENT_PATH).c_str());
+  EXPECT_EQ(first, second);
+  EXPECT_TRUE(FreeLibrary(second));
+  auto read = [&] {
+    std::ifstream in(log);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+  };
+  EXPECT_EQ(read(), "attach\n");
+  EXPECT_NE(GetProcAddress(first, "DllGetClassObject"), nullptr);
+  EXPECT_EQ(GetProcAddress(first, "SysAllocString"), nullptr);  // a dependency's, not its own
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PROC_NOT_FOUND));
+  EXPECT_TRUE(FreeLibrary(first));
+  EXPECT_EQ(read(), "attach\ndetach\n");
+  EXPECT_FALSE(FreeLibrary(first));
+  unsetenv("QUILLON_TEST_DLLMAIN_LOG");
+  std::filesystem::remove(log);
+}
+
+TEST(Loader, ModuleFileNameIsAbsoluteAndTruncationIsReported) {
+  HMODULE module = LoadLibraryA(TEST_COMPONENT_PATH);
+  ASSERT_NE(module, nullptr);
+  OLECHAR path[1024];
+  const DWORD n = GetModuleFileNameW(module, path, 1024);
+  ASSERT_GT(n, 0u);
+  EXPECT_EQ(path[0], u'/');
+  EXPECT_EQ(std::filesystem::canonical(quillon::Utf16ToUtf8(std::u16string(path, n))),
+            std::filesystem::canonical(TEST_COMPONENT_PATH));
+  OLECHAR shortBuf[5];
+  EXPECT_EQ(GetModuleFileNameW(module, shortBuf, 5), 5u);
+  EXPECT_EQ(shortBuf[4], u'\0');
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER));
+  FreeLibrary(module);
+  EXPECT_GT(GetModuleFileNameW(nullptr, path, 1024), 0u);  // the test program
+  EXPECT_EQ(LoadLibraryA("/nonexistent/lib.so"), nullptr);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_MOD_NOT_FOUND));
+}
+
+TEST(Loader, AutomationLibraryNameResolvesToThePlatform) {
+  HMODULE oleaut = LoadLibraryW(u"OLEAUT32.DLL");
+  ASSERT_NE(oleaut, nullptr);
+  auto fn = reinterpret_cast<HRESULT (*)(REFGUID, WORD, WORD, LCID, SYSKIND)>(
+      GetProcAddress(oleaut, "UnRegisterTypeLib"));
+  EXPECT_EQ(fn, &UnRegisterTypeLib);
+  EXPECT_TRUE(FreeLibrary(oleaut));
+}
+
+}  // namespace

@@ -1,0 +1,116 @@
+// Per-thread error information.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+#include <thread>
+
+#include "comptr.h"
+
+namespace {
+
+ComPtr<IErrorInfo> MakeError(const char16_t* description) {
+  ComPtr<ICreateErrorInfo> create;
+  EXPECT_EQ(CreateErrorInfo(&create), S_OK);
+  create->SetDescription(const_cast<LPOLESTR>(description));
+  create->SetSource(const_cast<LPOLESTR>(u"Source.1"));
+  create->SetHelpContext(7);
+  ComPtr<IErrorInfo> info;
+  EXPECT_EQ(create.As(&info), S_OK);
+  return info;
+}
+
+std::u16string Description(IErrorInfo* info) {
+  BSTR text = nullptr;
+  info->GetDescription(&text);
+  std::u16string out(text ? text : u"");
+  SysFreeString(text);
+  return out;
+}
+
+TEST(ErrorInfo, OneObjectAnswersBothInterfacesWithTheSameIdentity) {
+  ComPtr<ICreateErrorInfo> create;
+  ASSERT_EQ(CreateErrorInfo(&create), S_OK);
+  ComPtr<IErrorInfo> info;
+  ASSERT_EQ(create.As(&info), S_OK);
+  ComPtr<IUnknown> a, b;
+  ASSERT_EQ(create.As(&a), S_OK);
+  ASSERT_EQ(info.As(&b), S_OK);
+  EXPECT_EQ(a.Get(), b.Get());
+  ComPtr<IDispatch> none;
+  EXPECT_EQ(info.As(&none), E_NOINTERFACE);
+  EXPECT_EQ(none.Get(), nullptr);
+}
+
+TEST(ErrorInfo, FieldsReadBackAndUnsetTextIsNull) {
+  ComPtr<ICreateErrorInfo> create;
+  ASSERT_EQ(CreateErrorInfo(&create), S_OK);
+  create->SetGUID(IID_IDispatch);
+  create->SetDescription(const_cast<LPOLESTR>(u"File not found!"));
+  ComPtr<IErrorInfo> info;
+  ASSERT_EQ(create.As(&info), S_OK);
+  GUID guid{};
+  info->GetGUID(&guid);
+  EXPECT_TRUE(guid == IID_IDispatch);
+  EXPECT_EQ(Description(info.Get()), u"File not found!");
+  BSTR helpFile = reinterpret_cast<BSTR>(1);
+  ASSERT_EQ(info->GetHelpFile(&helpFile), S_OK);
+  EXPECT_EQ(helpFile, nullptr);
+  DWORD context = 99;
+  info->GetHelpContext(&context);
+  EXPECT_EQ(context, 0u);
+}
+
+TEST(ErrorInfo, GetHandsTheSlotOverAndEmptiesIt) {
+  ASSERT_EQ(SetErrorInfo(0, MakeError(u"first").Get()), S_OK);
+  ASSERT_EQ(SetErrorInfo(0, MakeError(u"second").Get()), S_OK);  // replaces
+  ComPtr<IErrorInfo> got;
+  ASSERT_EQ(GetErrorInfo(0, &got), S_OK);
+  ASSERT_TRUE(got);
+  EXPECT_EQ(Description(got.Get()), u"second");
+  ComPtr<IErrorInfo> again;
+  EXPECT_EQ(GetErrorInfo(0, &again), S_FALSE);
+  EXPECT_EQ(again.Get(), nullptr);
+}
+
+TEST(ErrorInfo, SettingNullClearsTheSlot) {
+  SetErrorInfo(0, MakeError(u"gone").Get());
+  SetErrorInfo(0, nullptr);
+  ComPtr<IErrorInfo> got;
+  EXPECT_EQ(GetErrorInfo(0, &got), S_FALSE);
+}
+
+TEST(ErrorInfo, EachThreadHasItsOwnSlot) {
+  SetErrorInfo(0, MakeError(u"main thread").Get());
+  HRESULT other = E_FAIL;
+  std::u16string otherText;
+  std::thread([&] {
+    ComPtr<IErrorInfo> got;
+    other = GetErrorInfo(0, &got);  // nothing here
+    SetErrorInfo(0, MakeError(u"worker").Get());
+    ComPtr<IErrorInfo> own;
+    if (GetErrorInfo(0, &own) == S_OK) otherText = Description(own.Get());
+    SetErrorInfo(0, MakeError(u"left behind at exit").Get());  // released at thread end
+  }).join();
+  EXPECT_EQ(other, S_FALSE);
+  EXPECT_EQ(otherText, u"worker");
+  ComPtr<IErrorInfo> mine;
+  ASSERT_EQ(GetErrorInfo(0, &mine), S_OK);
+  EXPECT_EQ(Description(mine.Get()), u"main thread");
+}
+
+TEST(ComPtrTest, AddressOfReleasesTheOldPointerAndDetachKeepsTheReference) {
+  ComPtr<ICreateErrorInfo> first;
+  ASSERT_EQ(CreateErrorInfo(&first), S_OK);
+  ComPtr<ICreateErrorInfo> copy = first;  // count 2
+  ASSERT_EQ(CreateErrorInfo(&first), S_OK);  // releases one: count 1, held by copy
+  EXPECT_NE(first.Get(), copy.Get());
+  ICreateErrorInfo* raw = copy.Detach();
+  EXPECT_EQ(copy.Get(), nullptr);
+  EXPECT_EQ(raw->Release(), 0u);  // exactly one reference was left
+  ICreateErrorInfo* out = nullptr;
+  ASSERT_EQ(first.CopyTo(&out), S_OK);
+  EXPECT_EQ(out->Release(), 1u);
+}
+
+}  // namespace

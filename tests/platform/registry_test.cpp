@@ -1,0 +1,245 @@
+// The registry: persistence, names, delete rules, damaged files, and
+// concurrent writers.
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <thread>
+#include <vector>
+
+#include "test_support.h"
+
+extern char** environ;
+
+namespace {
+
+using RegistryTest = TempRegistryTest;
+
+TEST_F(RegistryTest, ValuesPersistInAReadableFile) {
+  ASSERT_EQ(SetString(HKEY_CLASSES_ROOT, u"Quillon.Preferences\\CLSID", u"", u"{ABC}"), ERROR_SUCCESS);
+  ASSERT_EQ(SetString(HKEY_CURRENT_USER, u"Software\\Quillon", u"Path", u"C:\\dir \"quoted\"\nline2"),
+            ERROR_SUCCESS);
+  const std::string text = ReadRegistryFile();
+  EXPECT_NE(text.find("[HKEY_CLASSES_ROOT\\Quillon.Preferences\\CLSID]\n@=\"{ABC}\""), std::string::npos);
+  EXPECT_NE(text.find("\"Path\"=\"C:\\\\dir \\\"quoted\\\"\\nline2\""), std::string::npos);
+
+  // Another writer replaces the file: the next read sees its content.
+  std::string edited = text;
+  edited.replace(edited.find("{ABC}"), 5, "{XYZ}");
+  WriteRegistryFile(edited);
+  std::u16string value;
+  ASSERT_EQ(GetString(HKEY_CLASSES_ROOT, u"Quillon.Preferences\\CLSID", u"", &value), ERROR_SUCCESS);
+  EXPECT_EQ(value, u"{XYZ}");
+  ASSERT_EQ(GetString(HKEY_CURRENT_USER, u"Software\\Quillon", u"Path", &value), ERROR_SUCCESS);
+  EXPECT_EQ(value, u"C:\\dir \"quoted\"\nline2");
+}
+
+TEST_F(RegistryTest, EmptyKeysSurviveAndRootsAreSeparate) {
+  HKEY key = nullptr;
+  DWORD disposition = 0;
+  ASSERT_EQ(RegCreateKeyExW(HKEY_CLASSES_ROOT, u"CLSID\\{X}\\Programmable", 0, nullptr, 0, KEY_ALL_ACCESS,
+                            nullptr, &key, &disposition), ERROR_SUCCESS);
+  EXPECT_EQ(disposition, static_cast<DWORD>(REG_CREATED_NEW_KEY));
+  RegCloseKey(key);
+  ASSERT_EQ(RegCreateKeyExW(HKEY_CLASSES_ROOT, u"CLSID\\{X}\\Programmable", 0, nullptr, 0, KEY_ALL_ACCESS,
+                            nullptr, &key, &disposition), ERROR_SUCCESS);
+  EXPECT_EQ(disposition, static_cast<DWORD>(REG_OPENED_EXISTING_KEY));
+  RegCloseKey(key);
+  EXPECT_NE(ReadRegistryFile().find("[HKEY_CLASSES_ROOT\\CLSID\\{X}\\Programmable]"), std::string::npos);
+  EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, u"CLSID\\{X}\\Programmable"));
+  EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, u"CLSID\\{X}"));
+}
+
+TEST_F(RegistryTest, NamesIgnoreCaseAndKeepTheirSpelling) {
+  ASSERT_EQ(SetString(HKEY_CURRENT_USER, u"Software\\MixedCase", u"ThreadingModel", u"Both"), ERROR_SUCCESS);
+  std::u16string value;
+  ASSERT_EQ(GetString(HKEY_CURRENT_USER, u"SOFTWARE\\mixedcase", u"threadingmodel", &value), ERROR_SUCCESS);
+  EXPECT_EQ(value, u"Both");
+  // Setting through another spelling updates the same value.
+  ASSERT_EQ(SetString(HKEY_CURRENT_USER, u"software\\MIXEDCASE", u"THREADINGMODEL", u"Apartment"), ERROR_SUCCESS);
+  ASSERT_EQ(GetString(HKEY_CURRENT_USER, u"Software\\MixedCase", u"ThreadingModel", &value), ERROR_SUCCESS);
+  EXPECT_EQ(value, u"Apartment");
+  const std::string text = ReadRegistryFile();
+  EXPECT_NE(text.find("[HKEY_CURRENT_USER\\Software\\MixedCase]"), std::string::npos);
+  EXPECT_NE(text.find("\"ThreadingModel\"=\"Apartment\""), std::string::npos);
+  EXPECT_EQ(text.find("MIXEDCASE"), std::string::npos);
+
+  HKEY key = nullptr;
+  ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, u"software", 0, KEY_READ, &key), ERROR_SUCCESS);
+  char16_t name[32];
+  DWORD len = 32;
+  ASSERT_EQ(RegEnumKeyExW(key, 0, name, &len, nullptr, nullptr, nullptr, nullptr), ERROR_SUCCESS);
+  EXPECT_EQ(std::u16string(name, len), u"MixedCase");
+  len = 32;
+  EXPECT_EQ(RegEnumKeyExW(key, 1, name, &len, nullptr, nullptr, nullptr, nullptr), ERROR_NO_MORE_ITEMS);
+  RegCloseKey(key);
+}
+
+TEST_F(RegistryTest, QueryReportsSizesAndMissingValues) {
+  ASSERT_EQ(SetString(HKEY_CURRENT_USER, u"K", u"V", u"12345"), ERROR_SUCCESS);
+  HKEY key = nullptr;
+  ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, u"K", 0, KEY_READ, &key), ERROR_SUCCESS);
+  DWORD size = 0, type = 0;
+  ASSERT_EQ(RegQueryValueExW(key, u"V", nullptr, &type, nullptr, &size), ERROR_SUCCESS);
+  EXPECT_EQ(size, 12u);
+  EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
+  char16_t small[3];
+  size = sizeof small;
+  EXPECT_EQ(RegQueryValueExW(key, u"V", nullptr, nullptr, reinterpret_cast<BYTE*>(small), &size), ERROR_MORE_DATA);
+  EXPECT_EQ(size, 12u);
+  EXPECT_EQ(RegQueryValueExW(key, u"Other", nullptr, nullptr, nullptr, &size), ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(RegQueryValueExW(key, nullptr, nullptr, nullptr, nullptr, &size), ERROR_FILE_NOT_FOUND);  // no default
+  EXPECT_EQ(RegDeleteValueW(key, u"v"), ERROR_SUCCESS);
+  EXPECT_EQ(RegDeleteValueW(key, u"V"), ERROR_FILE_NOT_FOUND);
+  RegCloseKey(key);
+  EXPECT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, u"Missing", 0, KEY_READ, &key), ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(key, nullptr);
+}
+
+TEST_F(RegistryTest, DeleteKeyRefusesKeysWithSubkeysAndDeleteTreeTakesAll) {
+  ASSERT_EQ(SetString(HKEY_CLASSES_ROOT, u"A\\B\\C", u"", u"x"), ERROR_SUCCESS);
+  ASSERT_EQ(SetString(HKEY_CLASSES_ROOT, u"A", u"Keep", u"y"), ERROR_SUCCESS);
+  EXPECT_EQ(RegDeleteKeyW(HKEY_CLASSES_ROOT, u"A\\B"), ERROR_ACCESS_DENIED);
+  EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, u"A\\B\\C"));
+  EXPECT_EQ(RegDeleteKeyW(HKEY_CLASSES_ROOT, u"A\\B\\C"), ERROR_SUCCESS);
+  EXPECT_EQ(RegDeleteKeyW(HKEY_CLASSES_ROOT, u"A\\B\\C"), ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(RegDeleteKeyW(HKEY_CLASSES_ROOT, u"A\\B"), ERROR_SUCCESS);
+
+  ASSERT_EQ(SetString(HKEY_CLASSES_ROOT, u"A\\B\\C\\D", u"", u"x"), ERROR_SUCCESS);
+  EXPECT_EQ(RegDeleteTreeW(HKEY_CLASSES_ROOT, u"a\\b"), ERROR_SUCCESS);
+  EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, u"A\\B"));
+  std::u16string value;
+  EXPECT_EQ(GetString(HKEY_CLASSES_ROOT, u"A", u"Keep", &value), ERROR_SUCCESS);
+
+  // With no subkey, DeleteTree empties the key but keeps it.
+  HKEY key = nullptr;
+  ASSERT_EQ(RegOpenKeyExW(HKEY_CLASSES_ROOT, u"A", 0, KEY_ALL_ACCESS, &key), ERROR_SUCCESS);
+  EXPECT_EQ(RegDeleteTreeW(key, nullptr), ERROR_SUCCESS);
+  RegCloseKey(key);
+  EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, u"A"));
+  EXPECT_EQ(GetString(HKEY_CLASSES_ROOT, u"A", u"Keep", &value), ERROR_FILE_NOT_FOUND);
+}
+
+TEST_F(RegistryTest, HandleOfADeletedKeyReportsIt) {
+  ASSERT_EQ(SetString(HKEY_CURRENT_USER, u"Doomed", u"", u"x"), ERROR_SUCCESS);
+  HKEY key = nullptr;
+  ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, u"Doomed", 0, KEY_ALL_ACCESS, &key), ERROR_SUCCESS);
+  ASSERT_EQ(RegDeleteKeyW(HKEY_CURRENT_USER, u"Doomed"), ERROR_SUCCESS);
+  const char16_t v[] = u"y";
+  EXPECT_EQ(RegSetValueExW(key, u"", 0, REG_SZ, reinterpret_cast<const BYTE*>(v), sizeof v), ERROR_KEY_DELETED);
+  EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS);
+  EXPECT_EQ(RegCloseKey(key), ERROR_INVALID_HANDLE);
+}
+
+TEST_F(RegistryTest, BadNamesAndTypesAreRefused) {
+  HKEY key = nullptr;
+  EXPECT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, u"Bad\nName", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+            ERROR_INVALID_PARAMETER);
+  ASSERT_EQ(SetString(HKEY_CURRENT_USER, u"K", u"", u"x"), ERROR_SUCCESS);
+  ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, u"K", 0, KEY_ALL_ACCESS, &key), ERROR_SUCCESS);
+  const DWORD number = 5;
+  EXPECT_EQ(RegSetValueExW(key, u"N", 0, 4 /* REG_DWORD */, reinterpret_cast<const BYTE*>(&number), 4),
+            ERROR_INVALID_PARAMETER);
+  RegCloseKey(key);
+}
+
+TEST_F(RegistryTest, CorruptFileIsReportedAndLeftAlone) {
+  const std::string garbage = "[HKEY_CLASSES_ROOT\\Fine]\n@=\"ok\"\nthis line is not registry text\n";
+  WriteRegistryFile(garbage);
+  HKEY key = nullptr;
+  EXPECT_EQ(RegOpenKeyExW(HKEY_CLASSES_ROOT, u"Fine", 0, KEY_READ, &key), ERROR_REGISTRY_CORRUPT);
+  EXPECT_EQ(SetString(HKEY_CLASSES_ROOT, u"New", u"", u"x"), ERROR_REGISTRY_CORRUPT);
+  EXPECT_EQ(ReadRegistryFile(), garbage);
+
+  for (const std::string bad : {"@=\"value before any key\"\n", "[HKEY_NOWHERE\\X]\n",
+                                "[HKEY_CURRENT_USER\\X]\n\"unterminated=\"x\"\n",
+                                "[HKEY_CURRENT_USER\\X]\n@=\"bad escape \\q\"\n", "[HKEY_CURRENT_USER\\X\n"}) {
+    WriteRegistryFile(bad);
+    EXPECT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, u"X", 0, KEY_READ, &key), ERROR_REGISTRY_CORRUPT) << bad;
+  }
+  CLSID clsid{};
+  EXPECT_EQ(CLSIDFromProgID(u"X", &clsid), CO_E_CLASSSTRING);
+  // Repaired by hand: usable again.
+  WriteRegistryFile("[HKEY_CURRENT_USER\\X]\n");
+  EXPECT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, u"X", 0, KEY_READ, &key), ERROR_SUCCESS);
+  RegCloseKey(key);
+}
+
+TEST_F(RegistryTest, UnreadableLocationIsAFailureNotACrash) {
+  std::filesystem::create_directory(registry_);  // a folder where the file should be
+  HKEY key = nullptr;
+  EXPECT_NE(RegOpenKeyExW(HKEY_CURRENT_USER, u"X", 0, KEY_READ, &key), ERROR_SUCCESS);
+  EXPECT_NE(SetString(HKEY_CURRENT_USER, u"X", u"", u"y"), ERROR_SUCCESS);
+}
+
+TEST_F(RegistryTest, TwoProcessesWritingAtOnceLoseNothing) {
+  constexpr int kKeys = 150;
+  const std::string count = std::to_string(kKeys);
+  pid_t pids[2];
+  const char* prefixes[2] = {"alpha", "beta"};
+  for (int i = 0; i < 2; ++i) {
+    char* argv[] = {const_cast<char*>(REGISTRY_WRITER_PATH), const_cast<char*>(prefixes[i]),
+                    const_cast<char*>(count.c_str()), nullptr};
+    ASSERT_EQ(posix_spawn(&pids[i], REGISTRY_WRITER_PATH, nullptr, nullptr, argv, environ), 0);
+  }
+  for (pid_t pid : pids) {
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  }
+  for (const char* prefix : prefixes) {
+    for (int i = 0; i < kKeys; ++i) {
+      const std::string name = std::string(prefix) + "-" + std::to_string(i);
+      std::u16string value;
+      ASSERT_EQ(GetString(HKEY_CURRENT_USER, u"Concurrency\\" + quillon::Utf8ToUtf16(name), u"Owner", &value),
+                ERROR_SUCCESS) << name;
+      EXPECT_EQ(value, quillon::Utf8ToUtf16(std::string(prefix) + std::to_string(i)));
+    }
+  }
+  // No temporary files are left behind.
+  int files = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(dir_)) {
+    (void)entry;
+    ++files;
+  }
+  EXPECT_EQ(files, 2);  // registry.txt and registry.txt.lock
+}
+
+TEST_F(RegistryTest, ThreadsWritingAtOnceLoseNothing) {
+  constexpr int kThreads = 4;
+  constexpr int kKeys = 40;
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t) {
+    threads.emplace_back([t] {
+      for (int i = 0; i < kKeys; ++i) {
+        const std::u16string path = quillon::Utf8ToUtf16("T" + std::to_string(t) + "\\K" + std::to_string(i));
+        EXPECT_EQ(SetString(HKEY_CURRENT_USER, path, u"", u"v"), ERROR_SUCCESS);
+        std::u16string value;
+        EXPECT_EQ(GetString(HKEY_CURRENT_USER, path, u"", &value), ERROR_SUCCESS);
+      }
+    });
+  }
+  for (auto& thread : threads) thread.join();
+  for (int t = 0; t < kThreads; ++t) {
+    for (int i = 0; i < kKeys; ++i) {
+      EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, quillon::Utf8ToUtf16("T" + std::to_string(t) + "\\K" + std::to_string(i))));
+    }
+  }
+}
+
+TEST(RegistryLocation, FollowsXdgConfigHomeWhenNoOverrideIsSet) {
+  std::string pattern = (std::filesystem::temp_directory_path() / "quillon-xdg-XXXXXX").string();
+  ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+  const char* oldXdg = std::getenv("XDG_CONFIG_HOME");
+  const std::string savedXdg = oldXdg ? oldXdg : "";
+  unsetenv("QUILLON_REGISTRY");
+  setenv("XDG_CONFIG_HOME", pattern.c_str(), 1);
+  HKEY key = nullptr;
+  EXPECT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, u"Probe", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+            ERROR_SUCCESS);
+  RegCloseKey(key);
+  EXPECT_TRUE(std::filesystem::exists(pattern + "/quillon/registry.txt"));
+  if (oldXdg) setenv("XDG_CONFIG_HOME", savedXdg.c_str(), 1); else unsetenv("XDG_CONFIG_HOME");
+  std::filesystem::remove_all(pattern);
+}
+
+}  // namespace

@@ -1,0 +1,171 @@
+// Length-prefixed strings, code pages and identifiers as text.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <cstdint>
+#include <cstring>
+#include <string>
+
+#include "quillon_text.h"
+
+namespace {
+
+std::uint32_t PrefixOf(BSTR b) {
+  std::uint32_t n;
+  std::memcpy(&n, reinterpret_cast<const char*>(b) - 4, 4);
+  return n;
+}
+
+TEST(Bstr, LengthPrefixCountsBytesAndTextIsNulTerminated) {
+  BSTR b = SysAllocString(u"Quillon");
+  ASSERT_NE(b, nullptr);
+  EXPECT_EQ(PrefixOf(b), 14u);
+  EXPECT_EQ(SysStringLen(b), 7u);
+  EXPECT_EQ(SysStringByteLen(b), 14u);
+  EXPECT_EQ(b[7], u'\0');
+  EXPECT_EQ(std::u16string(b), u"Quillon");
+  SysFreeString(b);
+}
+
+TEST(Bstr, EmbeddedNulsAndNullSourceKeepTheGivenLength) {
+  const char16_t text[] = {u'a', u'\0', u'b'};
+  BSTR b = SysAllocStringLen(text, 3);
+  ASSERT_NE(b, nullptr);
+  EXPECT_EQ(SysStringLen(b), 3u);
+  EXPECT_EQ(b[2], u'b');
+  SysFreeString(b);
+
+  BSTR zeroed = SysAllocStringLen(nullptr, 4);
+  ASSERT_NE(zeroed, nullptr);
+  EXPECT_EQ(SysStringLen(zeroed), 4u);
+  EXPECT_EQ(zeroed[4], u'\0');
+  SysFreeString(zeroed);
+
+  BSTR odd = SysAllocStringByteLen("abc", 3);
+  ASSERT_NE(odd, nullptr);
+  EXPECT_EQ(SysStringByteLen(odd), 3u);
+  EXPECT_EQ(SysStringLen(odd), 1u);
+  SysFreeString(odd);
+}
+
+TEST(Bstr, NullAndEmptyAreDistinctAndSafe) {
+  EXPECT_EQ(SysAllocString(nullptr), nullptr);
+  EXPECT_EQ(SysStringLen(nullptr), 0u);
+  EXPECT_EQ(SysStringByteLen(nullptr), 0u);
+  SysFreeString(nullptr);  // no-op
+  BSTR empty = SysAllocString(u"");
+  ASSERT_NE(empty, nullptr);
+  EXPECT_EQ(SysStringLen(empty), 0u);
+  SysFreeString(empty);
+}
+
+TEST(Bstr, SizesThatWouldOverflowAreRefused) {
+  EXPECT_EQ(SysAllocStringLen(nullptr, 0xFFFFFFFFu), nullptr);
+  EXPECT_EQ(SysAllocStringLen(nullptr, 0x7FFFFFFFu), nullptr);
+  EXPECT_EQ(SysAllocStringByteLen(nullptr, 0xFFFFFFFFu), nullptr);
+}
+
+TEST(Bstr, ReallocFromItsOwnTextWorks) {
+  BSTR b = SysAllocString(u"abcdef");
+  ASSERT_TRUE(SysReAllocStringLen(&b, b + 2, 3));
+  EXPECT_EQ(std::u16string(b), u"cde");
+  ASSERT_TRUE(SysReAllocString(&b, u"longer text"));
+  EXPECT_EQ(SysStringLen(b), 11u);
+  SysFreeString(b);
+}
+
+TEST(CodePage, EveryAnsiByteRoundTrips) {
+  char bytes[255];
+  for (int i = 1; i < 256; ++i) bytes[i - 1] = static_cast<char>(i);
+  char16_t wide[255];
+  ASSERT_EQ(MultiByteToWideChar(CP_ACP, 0, bytes, 255, wide, 255), 255);
+  EXPECT_EQ(wide[0x80 - 1], u'\u20AC');  // euro sign
+  EXPECT_EQ(wide[0x9F - 1], u'\u0178');
+  EXPECT_EQ(wide[0xE9 - 1], u'\u00E9');
+  EXPECT_EQ(wide[0x81 - 1], u'\u0081');  // unassigned bytes map to C1 controls
+  char back[255];
+  BOOL usedDefault = TRUE;
+  ASSERT_EQ(WideCharToMultiByte(CP_ACP, 0, wide, 255, back, 255, nullptr, &usedDefault), 255);
+  EXPECT_FALSE(usedDefault);
+  EXPECT_EQ(std::memcmp(bytes, back, 255), 0);
+}
+
+TEST(CodePage, CharactersOutsideTheAnsiPageBecomeQuestionMarks) {
+  const char16_t text[] = u"A\u0100\u4E2D\U0001F600z";  // surrogate pair: two units
+  char out[16] = {};
+  BOOL usedDefault = FALSE;
+  const int n = WideCharToMultiByte(CP_ACP, 0, text, -1, out, sizeof out, nullptr, &usedDefault);
+  EXPECT_EQ(n, 7);
+  EXPECT_STREQ(out, "A????z");
+  EXPECT_TRUE(usedDefault);
+}
+
+TEST(CodePage, SizeQueriesAndShortBuffers) {
+  EXPECT_EQ(MultiByteToWideChar(CP_ACP, 0, "hello", -1, nullptr, 0), 6);  // NUL included
+  EXPECT_EQ(MultiByteToWideChar(CP_UTF8, 0, "\xE2\x82\xAC", 3, nullptr, 0), 1);
+  char16_t small[2];
+  SetLastError(0);
+  EXPECT_EQ(MultiByteToWideChar(CP_ACP, 0, "hello", -1, small, 2), 0);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER));
+  EXPECT_EQ(WideCharToMultiByte(CP_UTF8, 0, u"\u20AC", -1, nullptr, 0, nullptr, nullptr), 4);
+  EXPECT_EQ(MultiByteToWideChar(12345, 0, "x", 1, nullptr, 0), 0);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+}
+
+TEST(CodePage, Utf8InvalidSequences) {
+  char16_t out[8];
+  // A lone continuation byte becomes U+FFFD, or fails when asked to.
+  EXPECT_EQ(MultiByteToWideChar(CP_UTF8, 0, "a\x80" "b", 3, out, 8), 3);
+  EXPECT_EQ(out[1], u'\uFFFD');
+  EXPECT_EQ(MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, "a\x80" "b", 3, out, 8), 0);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NO_UNICODE_TRANSLATION));
+  // Overlong encoding of '/' is not accepted as '/'.
+  EXPECT_EQ(MultiByteToWideChar(CP_UTF8, 0, "\xC0\xAF", 2, out, 8), 2);
+  EXPECT_EQ(out[0], u'\uFFFD');
+}
+
+TEST(TextHelpers, Utf16AndUtf8ConvertBothWays) {
+  const std::u16string wide = u"/tmp/K\u00F6ln/\U0001F600.S19";
+  const std::string narrow = quillon::Utf16ToUtf8(wide);
+  EXPECT_EQ(narrow, "/tmp/K\xC3\xB6ln/\xF0\x9F\x98\x80.S19");
+  EXPECT_EQ(quillon::Utf8ToUtf16(narrow), wide);
+  EXPECT_EQ(quillon::Utf16ToUtf8(u"\xD800x"), "\xEF\xBF\xBDx");  // lone surrogate
+  EXPECT_EQ(quillon::ToUtf8(nullptr), "");
+}
+
+TEST(GuidText, FormatsAndParsesCanonicalForm) {
+  OLECHAR text[39];
+  ASSERT_EQ(StringFromGUID2(IID_IDispatch, text, 39), 39);
+  EXPECT_EQ(std::u16string(text), u"{00020400-0000-0000-C000-000000000046}");
+  EXPECT_EQ(StringFromGUID2(IID_IDispatch, text, 38), 0);
+
+  IID parsed{};
+  ASSERT_EQ(IIDFromString(u"{1cf2b120-547d-101b-8e65-08002b2bd119}", &parsed), S_OK);
+  EXPECT_TRUE(parsed == IID_IErrorInfo);
+
+  LPOLESTR allocated = nullptr;
+  ASSERT_EQ(StringFromCLSID(IID_ISupportErrorInfo, &allocated), S_OK);
+  CLSID back{};
+  ASSERT_EQ(CLSIDFromString(allocated, &back), S_OK);
+  EXPECT_TRUE(back == IID_ISupportErrorInfo);
+  CoTaskMemFree(allocated);
+}
+
+TEST(GuidText, MalformedTextIsRejected) {
+  IID iid{};
+  EXPECT_EQ(IIDFromString(u"00020400-0000-0000-C000-000000000046", &iid), E_INVALIDARG);
+  EXPECT_EQ(IIDFromString(u"{00020400-0000-0000-C000-00000000004G}", &iid), E_INVALIDARG);
+  EXPECT_EQ(IIDFromString(u"{00020400-0000-0000-C000-0000000000460}", &iid), E_INVALIDARG);
+  EXPECT_EQ(IIDFromString(u"{00020400+0000-0000-C000-000000000046}", &iid), E_INVALIDARG);
+}
+
+TEST(GuidText, EqualityLooksAtEveryByte) {
+  IID a = IID_IUnknown;
+  IID b = IID_IUnknown;
+  EXPECT_TRUE(a == b);
+  b.Data4[7] ^= 1;
+  EXPECT_FALSE(a == b);
+  EXPECT_FALSE(IsEqualGUID(a, GUID_NULL));
+}
+
+}  // namespace

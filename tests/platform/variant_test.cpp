@@ -1,0 +1,151 @@
+// VARIANT conversions as a script client sees them.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+
+#include "quillon_text.h"
+
+namespace {
+
+struct Var {
+  Var() { VariantInit(&v); }
+  explicit Var(const char16_t* text) : Var() {
+    v.vt = VT_BSTR;
+    v.bstrVal = SysAllocString(text);
+  }
+  static Var Double(double d) {
+    Var x;
+    x.v.vt = VT_R8;
+    x.v.dblVal = d;
+    return x;
+  }
+  static Var Long(LONG l) {
+    Var x;
+    x.v.vt = VT_I4;
+    x.v.lVal = l;
+    return x;
+  }
+  Var(const Var&) = delete;
+  Var(Var&& o) noexcept : v(o.v) { VariantInit(&o.v); }
+  ~Var() { VariantClear(&v); }
+  VARIANT v;
+};
+
+HRESULT To(const Var& from, VARTYPE vt, Var* out) { return VariantChangeType(&out->v, &from.v, 0, vt); }
+
+TEST(VariantChangeType, TextToLong) {
+  Var out;
+  ASSERT_EQ(To(Var(u"5"), VT_I4, &out), S_OK);
+  EXPECT_EQ(out.v.vt, VT_I4);
+  EXPECT_EQ(out.v.lVal, 5);
+  ASSERT_EQ(To(Var(u"  -12\t"), VT_I4, &out), S_OK);
+  EXPECT_EQ(out.v.lVal, -12);
+  ASSERT_EQ(To(Var(u"&H10"), VT_I4, &out), S_OK);
+  EXPECT_EQ(out.v.lVal, 16);
+  ASSERT_EQ(To(Var(u"&o17"), VT_I4, &out), S_OK);
+  EXPECT_EQ(out.v.lVal, 15);
+  ASSERT_EQ(To(Var(u"2147483647"), VT_I4, &out), S_OK);
+  EXPECT_EQ(out.v.lVal, 2147483647);
+  ASSERT_EQ(To(Var(u"-2147483648"), VT_I4, &out), S_OK);
+  EXPECT_EQ(out.v.lVal, INT32_MIN);
+  ASSERT_EQ(To(Var(u"1.5e1"), VT_I4, &out), S_OK);
+  EXPECT_EQ(out.v.lVal, 15);
+}
+
+TEST(VariantChangeType, TextThatIsNotANumber) {
+  Var out;
+  for (const char16_t* bad : {u"abc", u"", u"   ", u"5x", u"--5", u"0x10", u"&H", u"&HG", u"1e", u"inf", u"."}) {
+    EXPECT_EQ(To(Var(bad), VT_I4, &out), DISP_E_TYPEMISMATCH) << quillon::ToUtf8(bad);
+  }
+  EXPECT_EQ(out.v.vt, VT_EMPTY);  // untouched on failure
+}
+
+TEST(VariantChangeType, RangesOfEachTarget) {
+  Var out;
+  EXPECT_EQ(To(Var(u"2147483648"), VT_I4, &out), DISP_E_OVERFLOW);
+  EXPECT_EQ(To(Var(u"-2147483649"), VT_I4, &out), DISP_E_OVERFLOW);
+  EXPECT_EQ(To(Var(u"32768"), VT_I2, &out), DISP_E_OVERFLOW);
+  ASSERT_EQ(To(Var(u"-32768"), VT_I2, &out), S_OK);
+  EXPECT_EQ(out.v.iVal, -32768);
+  EXPECT_EQ(To(Var(u"-1"), VT_UI4, &out), DISP_E_OVERFLOW);
+  ASSERT_EQ(To(Var(u"4294967295"), VT_UI4, &out), S_OK);
+  EXPECT_EQ(out.v.ulVal, 4294967295u);
+  EXPECT_EQ(To(Var(u"4294967296"), VT_UI4, &out), DISP_E_OVERFLOW);
+  EXPECT_EQ(To(Var::Long(-1), VT_UI4, &out), DISP_E_OVERFLOW);
+  EXPECT_EQ(To(Var::Long(70000), VT_I2, &out), DISP_E_OVERFLOW);
+  EXPECT_EQ(To(Var::Double(2147483647.5), VT_I4, &out), DISP_E_OVERFLOW);  // rounds to 2^31
+  EXPECT_EQ(To(Var(u"1e400"), VT_I4, &out), DISP_E_OVERFLOW);
+  // Hexadecimal gives the bit pattern of the target's width.
+  ASSERT_EQ(To(Var(u"&HFFFF"), VT_I2, &out), S_OK);
+  EXPECT_EQ(out.v.iVal, -1);
+  EXPECT_EQ(To(Var(u"&H10000"), VT_I2, &out), DISP_E_OVERFLOW);
+}
+
+TEST(VariantChangeType, DoublesRoundHalvesToEven) {
+  Var out;
+  const std::pair<double, LONG> cases[] = {{2.5, 2}, {3.5, 4}, {-2.5, -2}, {0.49, 0}, {-0.5, 0}, {1.5000001, 2}};
+  for (const auto& [in, expected] : cases) {
+    ASSERT_EQ(To(Var::Double(in), VT_I4, &out), S_OK) << in;
+    EXPECT_EQ(out.v.lVal, expected) << in;
+  }
+  ASSERT_EQ(To(Var(u"4.5"), VT_I4, &out), S_OK);
+  EXPECT_EQ(out.v.lVal, 4);
+}
+
+TEST(VariantChangeType, ToTextAndBooleans) {
+  Var out;
+  ASSERT_EQ(To(Var::Long(-42), VT_BSTR, &out), S_OK);
+  EXPECT_EQ(std::u16string(out.v.bstrVal), u"-42");
+  ASSERT_EQ(To(Var::Double(0.25), VT_BSTR, &out), S_OK);
+  EXPECT_EQ(std::u16string(out.v.bstrVal), u"0.25");
+  Var empty;
+  ASSERT_EQ(To(empty, VT_BSTR, &out), S_OK);
+  ASSERT_NE(out.v.bstrVal, nullptr);
+  EXPECT_EQ(SysStringLen(out.v.bstrVal), 0u);
+  ASSERT_EQ(To(empty, VT_I4, &out), S_OK);
+  EXPECT_EQ(out.v.lVal, 0);
+
+  Var truth;
+  truth.v.vt = VT_BOOL;
+  truth.v.boolVal = VARIANT_TRUE;
+  ASSERT_EQ(To(truth, VT_I4, &out), S_OK);
+  EXPECT_EQ(out.v.lVal, -1);
+  ASSERT_EQ(VariantChangeType(&out.v, &truth.v, VARIANT_ALPHABOOL, VT_BSTR), S_OK);
+  EXPECT_EQ(std::u16string(out.v.bstrVal), u"True");
+  ASSERT_EQ(To(Var(u"false"), VT_BOOL, &out), S_OK);
+  EXPECT_EQ(out.v.boolVal, VARIANT_FALSE);
+
+  Var nothing;
+  nothing.v.vt = VT_NULL;
+  EXPECT_EQ(To(nothing, VT_I4, &out), DISP_E_TYPEMISMATCH);
+}
+
+TEST(VariantChangeType, ByReferenceSourcesAndInPlace) {
+  LONG target = 77;
+  Var ref;
+  ref.v.vt = VT_BYREF | VT_I4;
+  ref.v.plVal = &target;
+  Var out;
+  ASSERT_EQ(To(ref, VT_BSTR, &out), S_OK);
+  EXPECT_EQ(std::u16string(out.v.bstrVal), u"77");
+  ref.v.vt = VT_EMPTY;  // does not own target
+
+  Var same(u"123");
+  ASSERT_EQ(VariantChangeType(&same.v, &same.v, 0, VT_I2), S_OK);  // old string freed
+  EXPECT_EQ(same.v.vt, VT_I2);
+  EXPECT_EQ(same.v.iVal, 123);
+}
+
+TEST(VariantCopy, StringsAreCopiedNotShared) {
+  Var a(u"text");
+  Var b;
+  ASSERT_EQ(VariantCopy(&b.v, &a.v), S_OK);
+  ASSERT_EQ(b.v.vt, VT_BSTR);
+  EXPECT_NE(b.v.bstrVal, a.v.bstrVal);
+  EXPECT_EQ(std::u16string(b.v.bstrVal), u"text");
+  ASSERT_EQ(VariantCopy(&b.v, &b.v), S_OK);  // self copy keeps it
+  EXPECT_EQ(std::u16string(b.v.bstrVal), u"text");
+}
+
+}  // namespace
