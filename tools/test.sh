@@ -23,6 +23,12 @@ run_build build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 ASAN_OPTIONS=detect_leaks=1:halt_on_error=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
   run_build build-asan -DCMAKE_BUILD_TYPE=Debug -DQUILLON_SANITIZE=ON -DQUILLON_BENCH=OFF
 
+# The tests that run threads or processes at once, under ThreadSanitizer.
+echo "=== build: build-tsan (concurrency tests)"
+cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLON_TSAN=ON -DQUILLON_EDITOR=OFF -DQUILLON_BENCH=OFF
+cmake --build build-tsan -j "$jobs" --target platform_tests component_object_tests platform_registry_writer
+TSAN_OPTIONS=halt_on_error=1 ctest --test-dir build-tsan --timeout 300 -R "EachThreadHasItsOwnSlot|WritingAtOnce|ThisThreadOnly|Concurrency[.]"
+
 echo "=== fuzz smoke run"
 tools/fuzz.sh "${QUILLON_FUZZ_SECONDS:-30}"
 echo "=== all tests passed"
