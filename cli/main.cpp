@@ -93,7 +93,7 @@ std::string DefaultLibrary() {
     for (const char* rel : {"../" QUILLON_INSTALL_LIBDIR "/libQuillon.so", "../lib/libQuillon.so",
                             "../component/libQuillon.so"}) {
       const auto candidate = exe.parent_path() / rel;
-      if (std::filesystem::exists(candidate, ec)) return std::filesystem::weakly_canonical(candidate, ec).string();
+      if (std::filesystem::exists(candidate, ec)) return candidate.lexically_normal().string();
     }
   }
   return QUILLON_BUILD_COMPONENT;
