@@ -10,7 +10,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev libffi-dev
   qt6-base-dev
   srecord binutils
-  xvfb xauth xdotool imagemagick hyperfine
+  xvfb xauth xdotool imagemagick hyperfine python3 fonts-urw-base35
 )
 
 if [[ "${QUILLON_SKIP_INSTALL:-0}" == 1 ]]; then

@@ -1,0 +1,27 @@
+// The font colour swatch: a label without text whose background shows a
+// colour value 0x00BBGGRR. It keeps the value it was given as it is, so a
+// value with bits a colour cannot show still goes back to the object
+// unchanged.
+#pragma once
+
+#include <QLabel>
+
+#include <ocidl.h>
+
+namespace brindle {
+
+QColor ColorFromOle(OLE_COLOR value);
+OLE_COLOR OleFromColor(const QColor& color);
+
+class ColorSwatch : public QLabel {
+ public:
+  explicit ColorSwatch(QWidget* parent);
+
+  OLE_COLOR oleColor() const noexcept { return value_; }
+  void setOleColor(OLE_COLOR value);
+
+ private:
+  OLE_COLOR value_ = 0;
+};
+
+}  // namespace brindle

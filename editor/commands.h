@@ -1,0 +1,76 @@
+// The commands behind the four buttons: Load, Save, Select (Command1) and
+// Exit. The three dialog commands share one dialog state: the path chosen
+// last pre-fills the next file dialog, and the colour dialog starts from the
+// colour chosen last (never from the swatch). Load and Save report on the
+// status line what happened; Cancel in a dialog changes nothing and says
+// nothing.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+#include <optional>
+
+#include <ocidl.h>
+
+namespace brindle {
+
+class Form1;
+
+// What a file dialog is asked to show.
+struct FileDialogRequest {
+  QString title;
+  QStringList nameFilters;  // the first one is preselected
+  QString defaultSuffix;    // given to a name typed without one
+  QString initialDirectory;
+  QString fileName;         // pre-fills the dialog when not empty
+};
+
+// The modal dialogs the commands use. An Open dialog returns only an
+// existing file; a Save dialog asks before a file that does not exist is
+// created, refuses a read-only target and replaces an existing file without
+// asking. Each returns nullopt when the user cancels.
+class Dialogs {
+ public:
+  virtual ~Dialogs() = default;
+  virtual std::optional<QString> ShowOpen(const FileDialogRequest& request) = 0;
+  virtual std::optional<QString> ShowSave(const FileDialogRequest& request) = 0;
+  virtual std::optional<OLE_COLOR> ShowColor(OLE_COLOR initial) = 0;
+};
+
+// What the dialogs keep from one command to the next.
+struct DialogState {
+  QString fileName;     // the full path chosen last
+  OLE_COLOR color = 0;  // the colour chosen last; black before the first choice
+};
+
+inline const QString kLoadTitle = QStringLiteral("Select Configuration to load");
+inline const QString kSaveTitle = QStringLiteral("Select Configuration to save");
+
+// "Config Files (*.S19)" and "All files (*)": the second lists every file,
+// names without a dot included.
+QStringList ConfigNameFilters();
+
+class Commands {
+ public:
+  // programFolder is where the first file dialog opens.
+  Commands(Form1& form, std::unique_ptr<Dialogs> dialogs, QString programFolder);
+
+  void Load_Click();
+  void Save_Click();
+  void Command1_Click();
+  void Exit_Click();
+
+  const DialogState& state() const { return state_; }
+
+ private:
+  FileDialogRequest FileRequest(const QString& title) const;
+
+  Form1& form_;
+  std::unique_ptr<Dialogs> dialogs_;
+  QString programFolder_;
+  DialogState state_;
+};
+
+}  // namespace brindle
