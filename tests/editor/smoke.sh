@@ -9,7 +9,7 @@ set -u
 if [ -z "${BRINDLE_SMOKE_INNER:-}" ]; then
   BRINDLE_SMOKE_INNER=1 exec xvfb-run -a -s "-screen 0 1280x1024x24" bash "$0" "$@"
 fi
-brindle=$1 register=$2 component=$3
+brindle=$1 quillon=$2 component=$3
 tmp=$(mktemp -d)
 pid=
 cleanup() {
@@ -21,7 +21,7 @@ fail() { echo "FAIL: $*"; exit 1; }
 
 export QUILLON_REGISTRY=$tmp/registry.txt
 unset QT_QPA_PLATFORM
-"$register" "$component" || fail "cannot register the component"
+"$quillon" register "$component" >/dev/null || fail "cannot register the component"
 
 "$brindle" &
 pid=$!
