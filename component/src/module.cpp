@@ -34,7 +34,6 @@ std::mutex g_classTableLock;
 IClassFactory* g_cachedFactory = nullptr;  // guarded by g_classTableLock
 
 std::mutex g_typeInfoLock;
-std::atomic<ITypeInfo*> g_typeInfo{nullptr};
 std::vector<std::function<void()>> g_cleanup;  // guarded by g_typeInfoLock; run newest first at unload
 std::vector<std::pair<std::u16string, DISPID>> g_memberIds;  // written before g_typeInfo is published
 
@@ -227,11 +226,15 @@ HRESULT SharedTypeInfo(ITypeInfo** out) {
   return S_OK;
 }
 
-HRESULT BorrowTypeInfo(ITypeInfo*& borrowed) {
-  ITypeInfo* info = g_typeInfo.load(std::memory_order_acquire);
-  if (info == nullptr) {
+std::atomic<ITypeInfo*> g_loadedTypeInfo{nullptr};
+
+// Loads the description under the type-information lock; whoever comes
+// second finds it there.
+HRESULT LoadTypeInfo(ITypeInfo*& borrowed) {
+  ITypeInfo* info = nullptr;
+  {
     std::lock_guard<std::mutex> lock(g_typeInfoLock);
-    info = g_typeInfo.load(std::memory_order_relaxed);
+    info = module::g_loadedTypeInfo.load(std::memory_order_relaxed);
     if (info == nullptr) {
       ITypeLib* lib = nullptr;
       HRESULT hr = LoadRegTypeLib(LIBID_QUILLONLib, QUILLONLib_MajorVersion, QUILLONLib_MinorVersion, 0, &lib);
@@ -243,7 +246,7 @@ HRESULT BorrowTypeInfo(ITypeInfo*& borrowed) {
       for (USHORT i = 0; i < type.funcCount; ++i)
         g_memberIds.emplace_back(Utf8ToUtf16(type.funcs[i].name), type.funcs[i].memid);
       g_cleanup.push_back([info] { info->Release(); });
-      g_typeInfo.store(info, std::memory_order_release);
+      module::g_loadedTypeInfo.store(info, std::memory_order_release);
     }
   }
   borrowed = info;
@@ -282,7 +285,7 @@ QUILLON_EXPORT BOOL DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
     for (auto it = g_cleanup.rbegin(); it != g_cleanup.rend(); ++it) (*it)();
     g_cleanup.clear();
     g_memberIds.clear();
-    g_typeInfo.store(nullptr);
+    module::g_loadedTypeInfo.store(nullptr);
   }
   return TRUE;
 }

@@ -6,6 +6,7 @@
 #include <windows.h>
 #include <oaidl.h>
 
+#include <atomic>
 #include <string>
 
 namespace quillon::module {
@@ -26,8 +27,13 @@ HRESULT SharedTypeInfo(ITypeInfo** out);
 
 // The same description without a reference for the caller: it stays valid
 // until the component is unloaded, which no call on an object can outlive.
-// Saves the two atomic count changes on every dispatch call.
-HRESULT BorrowTypeInfo(ITypeInfo*& borrowed);
+// Once loaded it is one load from memory, inline in every dispatch call.
+extern std::atomic<ITypeInfo*> g_loadedTypeInfo;
+HRESULT LoadTypeInfo(ITypeInfo*& borrowed);
+inline HRESULT BorrowTypeInfo(ITypeInfo*& borrowed) {
+  borrowed = g_loadedTypeInfo.load(std::memory_order_acquire);
+  return borrowed != nullptr ? S_OK : LoadTypeInfo(borrowed);
+}
 
 // The DISPID of a member name (exact spelling), from the table built when
 // the type description was loaded; DISPID_UNKNOWN when not there.

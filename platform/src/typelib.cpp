@@ -4,7 +4,10 @@
 #include <dlfcn.h>
 #include <ffi.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -41,6 +44,30 @@ struct Func {
   WORD flags;
   bool HasRetVal() const { return !params.empty() && params.back().RetVal(); }
   std::size_t InputCount() const { return params.size() - (HasRetVal() ? 1 : 0); }
+
+  // Filled by Prepare once the library is complete.
+  struct Call {
+    // The call interface points into ffiTypes, so a prepared Func must
+    // not move (the library is immutable from then on). ffi_call takes the
+    // interface non-const but only reads it: concurrent calls share it.
+    std::vector<ffi_type*> ffiTypes;  // `this`, then each parameter
+    mutable ffi_cif cif{};
+    bool cifReady = false;
+    bool direct = false;  // through a plain function pointer (see CallDirect)
+    bool retval = false;
+    VARTYPE retvalType = VT_EMPTY;  // the [retval]'s value type
+    std::size_t inputs = 0;
+    std::size_t total = 0;  // parameters, [retval] included
+  } call;
+};
+
+// Per member id, the function Invoke calls for each combination of the
+// four DISPATCH_ flags: the first, in declaration order, whose kind one of
+// the flags asks for; kNoFunc when there is none.
+constexpr std::uint16_t kNoFunc = 0xFFFF;
+struct MemberIndex {
+  MEMBERID memid;
+  std::uint16_t byFlags[16];
 };
 
 struct Impl {
@@ -62,6 +89,15 @@ struct Type {
   std::vector<Func> funcs;
   std::vector<Impl> impls;
   std::vector<Const> consts;
+  // Filled by Prepare: the member index sorted by id and, when the ids
+  // are compact, the same indexed by id - denseBase (gaps find nothing).
+  struct Lookup {
+    std::vector<MemberIndex> sorted;
+    std::vector<MemberIndex> dense;
+    MEMBERID denseBase = 0;
+    std::uint32_t denseCount = 0;
+    bool callable = false;  // Callable()
+  } lookup;
   // Functions can be called through the table: dual or vtable interfaces.
   bool Callable() const {
     return kind == TKIND_INTERFACE || (kind == TKIND_DISPATCH && (flags & TYPEFLAG_FDUAL));
@@ -108,7 +144,7 @@ std::shared_ptr<Library> Build(const TYPELIB_DESC& desc, std::string* why) {
     const TYPELIB_TYPE_DESC& td = desc.types[t];
     const std::string where = "type " + std::to_string(t) + (td.name ? std::string(" ") + td.name : "");
     if (!Named(td.name)) return *why = where + ": no name", nullptr;
-    Type type{td.kind, Text(td.name), td.guid, Text(td.helpString), td.typeFlags, {}, {}, {}};
+    Type type{td.kind, Text(td.name), td.guid, Text(td.helpString), td.typeFlags, {}, {}, {}, {}};
     if ((td.funcCount && !td.funcs) || (td.implCount && !td.impls) || (td.constCount && !td.consts)) {
       return *why = where + ": count without array", nullptr;
     }
@@ -131,7 +167,7 @@ std::shared_ptr<Library> Build(const TYPELIB_DESC& desc, std::string* why) {
         return *why = fwhere + ": slot invalid or used twice", nullptr;
       }
       if (fd.paramCount && !fd.params) return *why = fwhere + ": params missing", nullptr;
-      Func func{Text(fd.name), fd.memid, fd.invkind, fd.vtableSlot, Text(fd.helpString), {}, fd.funcFlags};
+      Func func{Text(fd.name), fd.memid, fd.invkind, fd.vtableSlot, Text(fd.helpString), {}, fd.funcFlags, {}};
       for (USHORT p = 0; p < fd.paramCount; ++p) {
         const TYPELIB_PARAM_DESC& pd = fd.params[p];
         Param param{Text(pd.name), pd.vt, pd.flags};
@@ -191,15 +227,218 @@ ffi_type* FfiTypeOf(const Param& p) {
   }
 }
 
-bool KindMatches(const Func& f, WORD flags) {
-  switch (f.invkind) {
-    case INVOKE_FUNC: return (flags & DISPATCH_METHOD) != 0;
-    case INVOKE_PROPERTYGET: return (flags & DISPATCH_PROPERTYGET) != 0;
-    case INVOKE_PROPERTYPUT: return (flags & DISPATCH_PROPERTYPUT) != 0;
-    case INVOKE_PROPERTYPUTREF: return (flags & DISPATCH_PROPERTYPUTREF) != 0;
+// The DISPATCH_ flag that asks for a kind is 1 << KindPosition(kind).
+int KindPosition(INVOKEKIND kind) {
+  switch (kind) {
+    case INVOKE_FUNC: return 0;
+    case INVOKE_PROPERTYGET: return 1;
+    case INVOKE_PROPERTYPUT: return 2;
+    case INVOKE_PROPERTYPUTREF: return 3;
   }
-  return false;
+  return 0;
 }
+static_assert(DISPATCH_METHOD == 1 << 0 && DISPATCH_PROPERTYGET == 1 << 1 &&
+              DISPATCH_PROPERTYPUT == 1 << 2 && DISPATCH_PROPERTYPUTREF == 1 << 3);
+
+// ---- Calling a member through a plain function pointer ----------------------------
+//
+// On x86-64 (System V) and AArch64 (AAPCS64) the first six, respectively
+// eight, integer-class arguments travel in general registers, one register
+// each, whatever their declared width; with at most four of them nothing
+// goes on the stack, so the callee sees the same frame however the caller
+// declared the function. A narrow argument (char, short, int) occupies the
+// low bits of its register, and compilers differ on who widens it: some
+// callees read only the low bits, others (clang on x86-64) rely on char and
+// short arriving sign- or zero-extended to 32 bits. Passing every value
+// already widened to the full register from its declared type (signed
+// types sign-extended, unsigned ones zero-extended, pointers as they are)
+// satisfies either reading. The function type used has the member's arity
+// and its HRESULT result, so every register the callee reads is set and
+// the result is read as the callee leaves it. A member qualifies when
+// `this` and all its parameters are integer class and there are at most
+// kDirectArgs of them; floating-point parameters, which travel in vector
+// registers, and longer lists go through libffi. On other targets, libffi
+// always.
+#if (defined(__x86_64__) && !defined(__ILP32__) && !defined(_WIN32)) || \
+    (defined(__aarch64__) && !defined(__ILP32__) && !defined(_WIN32))
+constexpr bool kDirectCalls = true;
+#else
+constexpr bool kDirectCalls = false;
+#endif
+constexpr std::size_t kDirectArgs = 4;  // including `this`
+
+bool IntegerClass(const Param& p) {
+  if (p.ByRef()) return true;
+  switch (p.Base()) {
+    case VT_I1: case VT_UI1: case VT_I2: case VT_UI2: case VT_I4: case VT_INT: case VT_UI4:
+    case VT_UINT: case VT_BOOL: case VT_BSTR:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// The value at `at` (a VARIANT's payload of the parameter's type, or a
+// pointer), widened to a full register as described above.
+std::uintptr_t RegisterWord(const Param& p, const void* at) {
+  if (p.ByRef()) return reinterpret_cast<std::uintptr_t>(*static_cast<void* const*>(at));
+  switch (p.Base()) {
+    case VT_I1: return static_cast<std::uintptr_t>(static_cast<std::intptr_t>(*static_cast<const CHAR*>(at)));
+    case VT_UI1: return *static_cast<const BYTE*>(at);
+    case VT_I2: return static_cast<std::uintptr_t>(static_cast<std::intptr_t>(*static_cast<const SHORT*>(at)));
+    case VT_BOOL:
+      return static_cast<std::uintptr_t>(static_cast<std::intptr_t>(*static_cast<const VARIANT_BOOL*>(at)));
+    case VT_UI2: return *static_cast<const USHORT*>(at);
+    case VT_I4: return static_cast<std::uintptr_t>(static_cast<std::intptr_t>(*static_cast<const LONG*>(at)));
+    case VT_INT: return static_cast<std::uintptr_t>(static_cast<std::intptr_t>(*static_cast<const INT*>(at)));
+    case VT_UI4: return *static_cast<const ULONG*>(at);
+    case VT_UINT: return *static_cast<const UINT*>(at);
+    default: return reinterpret_cast<std::uintptr_t>(*static_cast<void* const*>(at));  // VT_BSTR
+  }
+}
+
+// The call through a function type that differs from the member's declared
+// one is what this path is about; clang's check for such calls
+// (-fsanitize=function) is switched off here only.
+#if defined(__clang__)
+__attribute__((no_sanitize("function")))
+#endif
+HRESULT CallDirect(void* target, const std::uintptr_t* w, std::size_t count) {
+  using W = std::uintptr_t;
+  switch (count) {
+    case 1: return reinterpret_cast<HRESULT (*)(W)>(target)(w[0]);
+    case 2: return reinterpret_cast<HRESULT (*)(W, W)>(target)(w[0], w[1]);
+    case 3: return reinterpret_cast<HRESULT (*)(W, W, W)>(target)(w[0], w[1], w[2]);
+    case 4: return reinterpret_cast<HRESULT (*)(W, W, W, W)>(target)(w[0], w[1], w[2], w[3]);
+    default: return E_UNEXPECTED;  // Prepare never marks such a member direct
+  }
+}
+static_assert(kDirectArgs == 4, "CallDirect handles up to four arguments");
+
+// Builds each function's call interface and the member index of each type.
+// Runs once on a complete library; nothing moves afterwards.
+void Prepare(Library& lib) {
+  for (Type& type : lib.types) {
+    Type::Lookup& lookup = type.lookup;
+    lookup.callable = type.Callable();
+    for (std::size_t i = 0; i < type.funcs.size(); ++i) {
+      Func& f = type.funcs[i];
+      Func::Call& call = f.call;
+      call.retval = f.HasRetVal();
+      call.retvalType = call.retval ? f.params.back().Base() : static_cast<VARTYPE>(VT_EMPTY);
+      call.inputs = f.InputCount();
+      call.total = f.params.size();
+      call.ffiTypes.reserve(f.params.size() + 1);
+      call.ffiTypes.push_back(&ffi_type_pointer);
+      bool integers = true;
+      for (const Param& p : f.params) {
+        call.ffiTypes.push_back(FfiTypeOf(p));
+        integers = integers && IntegerClass(p);
+      }
+      call.cifReady = ffi_prep_cif(&call.cif, FFI_DEFAULT_ABI, static_cast<unsigned>(call.ffiTypes.size()),
+                                   &ffi_type_sint32, call.ffiTypes.data()) == FFI_OK;
+      call.direct = kDirectCalls && integers && f.params.size() + 1 <= kDirectArgs;
+
+      auto at = std::lower_bound(lookup.sorted.begin(), lookup.sorted.end(), f.memid,
+                                 [](const MemberIndex& m, MEMBERID id) { return m.memid < id; });
+      if (at == lookup.sorted.end() || at->memid != f.memid) {
+        at = lookup.sorted.insert(at, MemberIndex{f.memid, {}});
+        std::fill(std::begin(at->byFlags), std::end(at->byFlags), kNoFunc);
+      }
+      // Functions come in declaration order: an earlier one keeps the
+      // flag combinations it already answers.
+      const unsigned bit = 1u << KindPosition(f.invkind);
+      for (unsigned combination = 0; combination < 16; ++combination) {
+        if ((combination & bit) != 0 && at->byFlags[combination] == kNoFunc) {
+          at->byFlags[combination] = static_cast<std::uint16_t>(i);
+        }
+      }
+    }
+    if (!lookup.sorted.empty()) {
+      const auto first = static_cast<std::int64_t>(lookup.sorted.front().memid);
+      const auto span = static_cast<std::int64_t>(lookup.sorted.back().memid) - first + 1;
+      if (span <= 2 * static_cast<std::int64_t>(lookup.sorted.size()) + 16) {
+        MemberIndex gap{0, {}};
+        std::fill(std::begin(gap.byFlags), std::end(gap.byFlags), kNoFunc);
+        lookup.dense.assign(static_cast<std::size_t>(span), gap);
+        lookup.denseBase = lookup.sorted.front().memid;
+        lookup.denseCount = static_cast<std::uint32_t>(span);
+        for (const MemberIndex& m : lookup.sorted) lookup.dense[static_cast<std::size_t>(m.memid - first)] = m;
+      }
+    }
+  }
+}
+
+// Where argument `arg` for parameter `p` is found for the call, in *at:
+// the caller's own payload when it already has the parameter's type (input
+// arguments stay the caller's: a string is passed as is, not copied), the
+// caller's pointer for a reference, or `slot` holding a coerced copy, which
+// the caller of this function clears afterwards (*usedSlot).
+inline HRESULT PlaceArgument(const Param& p, const VARIANT& arg, VARIANT* slot, const void** at,
+                             bool* usedSlot) {
+  if (arg.vt == p.vt && !p.ByRef()) {
+    *at = &arg.llVal;
+    return S_OK;
+  }
+  if (arg.vt == VT_ERROR && arg.scode == DISP_E_PARAMNOTFOUND) return DISP_E_PARAMNOTOPTIONAL;
+  if (p.ByRef()) {
+    // An out parameter takes the caller's storage: a reference of the
+    // exact type.
+    if (arg.vt != (VT_BYREF | p.Base()) || arg.byref == nullptr) return DISP_E_TYPEMISMATCH;
+    *at = &arg.byref;
+    return S_OK;
+  }
+  VariantInit(slot);
+  *usedSlot = true;
+  *at = &slot->llVal;
+  const HRESULT hr = VariantChangeType(slot, &arg, 0, p.Base());
+  return hr == DISP_E_BADVARTYPE ? DISP_E_TYPEMISMATCH : hr;
+}
+
+// Hands a [retval] to the caller: filled.vt is its type and the member
+// stored a value of that type at the start of filled's zeroed payload.
+// *out receives that type and value, every other byte zero. Written field
+// by field with the value read at its own width: the member has just
+// stored it, and a wider read of a narrower fresh store stalls the
+// processor.
+void TakeRetval(const VARIANT& filled, VARIANT* out) {
+  ULONGLONG value;
+  switch (filled.vt) {
+    case VT_I1: case VT_UI1: value = filled.bVal; break;
+    case VT_I2: case VT_UI2: case VT_BOOL: value = filled.uiVal; break;
+    case VT_I4: case VT_INT: case VT_UI4: case VT_UINT: case VT_R4: value = filled.ulVal; break;
+    default: value = filled.ullVal; break;  // VT_R8, VT_BSTR
+  }
+  out->vt = filled.vt;
+  out->wReserved1 = 0;
+  out->wReserved2 = 0;
+  out->wReserved3 = 0;
+  out->ullVal = value;
+  out->brecVal.pRecInfo = nullptr;
+}
+static_assert(offsetof(VARIANT, brecVal.pRecInfo) + sizeof(void*) == sizeof(VARIANT),
+              "TakeRetval writes every byte of a VARIANT");
+
+// Up to kInline elements on the stack, more on the heap; the elements are
+// left uninitialised (trivial types only).
+template <class T, std::size_t kInline>
+class CallArray {
+ public:
+  explicit CallArray(std::size_t n) : data_(inline_) {
+    if (n > kInline) {
+      heap_.reset(new T[n]);
+      data_ = heap_.get();
+    }
+  }
+  T& operator[](std::size_t i) { return data_[i]; }
+  T* data() { return data_; }
+
+ private:
+  T inline_[kInline];
+  std::unique_ptr<T[]> heap_;
+  T* data_;
+};
+constexpr std::size_t kInlineArgs = 8;
 
 // Fills EXCEPINFO for a member that failed with hr, taking the text from
 // the thread's error information when there is some.
@@ -224,7 +463,7 @@ class TypeLib;
 class TypeInfo final : public ITypeInfo {
  public:
   TypeInfo(ITypeLib* owner, std::shared_ptr<const Library> lib, UINT index)
-      : owner_(owner), lib_(std::move(lib)), index_(index) {
+      : owner_(owner), lib_(std::move(lib)), index_(index), type_(&lib_->types[index]) {
     owner_->AddRef();
   }
 
@@ -440,7 +679,28 @@ class TypeInfo final : public ITypeInfo {
 
   static std::size_t RoundUp(std::size_t n, std::size_t a) { return (n + a - 1) / a * a; }
 
-  const Type& type() const { return lib_->types[index_]; }
+  const Type& type() const { return *type_; }
+
+  // The first member, in declaration order, with this id and a kind the
+  // flags ask for.
+  static const Func* FindForInvoke(const Type& t, MEMBERID memid, WORD flags) {
+    const Type::Lookup& lookup = t.lookup;
+    const MemberIndex* entry;
+    if (lookup.denseCount != 0) {
+      // Unsigned: ids below the base wrap around to large offsets.
+      const std::uint32_t offset =
+          static_cast<std::uint32_t>(memid) - static_cast<std::uint32_t>(lookup.denseBase);
+      if (offset >= lookup.denseCount) return nullptr;
+      entry = &lookup.dense.data()[offset];
+    } else {
+      const auto at = std::lower_bound(lookup.sorted.begin(), lookup.sorted.end(), memid,
+                                       [](const MemberIndex& m, MEMBERID id) { return m.memid < id; });
+      if (at == lookup.sorted.end() || at->memid != memid) return nullptr;
+      entry = &*at;
+    }
+    const std::uint16_t index = entry->byFlags[flags & 0xF];
+    return index == kNoFunc ? nullptr : &t.funcs[index];
+  }
 
   // A get or method comes before a put of the same id.
   const Func* FindByMemid(MEMBERID memid) const {
@@ -457,13 +717,61 @@ class TypeInfo final : public ITypeInfo {
   ITypeLib* owner_;
   std::shared_ptr<const Library> lib_;
   UINT index_;
+  const Type* type_;  // in lib_, which does not change
 };
+
+// The libffi path of Invoke: places the arguments, calls the member with
+// its prepared interface and clears the coerced copies. Returns the status
+// of the placing (with *argErr set) or E_UNEXPECTED; the member's own in
+// *memberResult. Kept out of line so the direct path stays small.
+__attribute__((noinline)) HRESULT CallThroughFfi(const Func& func, PVOID instance, void* target,
+                                                 const DISPPARAMS& dp, UINT* argErr, VARIANT* retval,
+                                                 HRESULT* memberResult) {
+  const Func::Call& call = func.call;
+  const std::size_t inputs = call.inputs;
+  const std::size_t total = call.total;
+  // values[0] is `this`; values[i + 1] the address of parameter i's value.
+  CallArray<void*, kInlineArgs + 1> values(total + 1);
+  CallArray<VARIANT, kInlineArgs> coerced(total);
+  CallArray<bool, kInlineArgs> usedSlot(total);
+  values[0] = &instance;
+  HRESULT hr = S_OK;
+  std::size_t placed = 0;
+  while (placed < inputs) {
+    const std::size_t i = placed++;
+    const UINT at = dp.cArgs - 1 - static_cast<UINT>(i);  // reverse order
+    const void* value = nullptr;
+    usedSlot[i] = false;
+    hr = PlaceArgument(func.params[i], dp.rgvarg[at], &coerced[i], &value, &usedSlot[i]);
+    values[i + 1] = const_cast<void*>(value);  // ffi_call only reads through it
+    if (FAILED(hr)) {
+      if (argErr != nullptr) *argErr = at;
+      break;
+    }
+  }
+  void* retvalAt = &retval->llVal;
+  if (SUCCEEDED(hr) && call.retval) values[total] = &retvalAt;
+  if (SUCCEEDED(hr)) {
+    if (!call.cifReady) {
+      hr = E_UNEXPECTED;
+    } else {
+      ffi_arg rc = 0;
+      ffi_call(&call.cif, reinterpret_cast<void (*)(void)>(target), &rc, values.data());
+      *memberResult = static_cast<HRESULT>(static_cast<std::uint32_t>(rc));
+    }
+  }
+  for (std::size_t i = 0; i < placed; ++i) {
+    if (usedSlot[i]) VariantClear(&coerced[i]);
+  }
+  return hr;
+}
 
 // Invoke: find the member by id and kind, check the argument count, coerce
 // each argument (they arrive last first) to its parameter's type, call
-// table slot `slot` of the instance with libffi (instance first), and hand
-// back the [retval] or, for a failing HRESULT, DISP_E_EXCEPTION with
-// EXCEPINFO filled from the thread's error information.
+// table slot `slot` of the instance (instance first) directly or with
+// libffi, and hand back the [retval] or, for a failing HRESULT,
+// DISP_E_EXCEPTION with EXCEPINFO filled from the thread's error
+// information.
 HRESULT TypeInfo::Invoke(PVOID instance, MEMBERID memid, WORD flags, DISPPARAMS* dp,
                          VARIANT* result, EXCEPINFO* excep, UINT* argErr) {
   if (instance == nullptr || dp == nullptr) return E_INVALIDARG;
@@ -472,15 +780,10 @@ HRESULT TypeInfo::Invoke(PVOID instance, MEMBERID memid, WORD flags, DISPPARAMS*
     return E_INVALIDARG;
   }
   const Type& t = type();
-  if (!t.Callable()) return DISP_E_MEMBERNOTFOUND;
-  const Func* func = nullptr;
-  for (const Func& f : t.funcs) {
-    if (f.memid == memid && KindMatches(f, flags)) {
-      func = &f;
-      break;
-    }
-  }
+  if (!t.lookup.callable) return DISP_E_MEMBERNOTFOUND;
+  const Func* func = FindForInvoke(t, memid, flags);
   if (func == nullptr) return DISP_E_MEMBERNOTFOUND;
+  const Func::Call& call = func->call;
 
   const bool isPut = (func->invkind & (INVOKE_PROPERTYPUT | INVOKE_PROPERTYPUTREF)) != 0;
   if (isPut) {
@@ -490,73 +793,56 @@ HRESULT TypeInfo::Invoke(PVOID instance, MEMBERID memid, WORD flags, DISPPARAMS*
   } else if (dp->cNamedArgs != 0) {
     return DISP_E_NONAMEDARGS;
   }
-  const std::size_t inputs = func->InputCount();
+  const std::size_t inputs = call.inputs;
   if (dp->cArgs != inputs) return DISP_E_BADPARAMCOUNT;
 
-  const std::size_t total = func->params.size();
-  std::vector<VARIANT> coerced(total);
-  for (VARIANT& v : coerced) VariantInit(&v);
-  std::vector<void*> pointers(total, nullptr);  // storage for pointer arguments
-  std::vector<ffi_type*> types(total + 1);
-  std::vector<void*> values(total + 1);
-  types[0] = &ffi_type_pointer;
-  values[0] = &instance;
-
-  HRESULT hr = S_OK;
-  for (std::size_t i = 0; i < inputs && SUCCEEDED(hr); ++i) {
-    const Param& p = func->params[i];
-    const UINT at = dp->cArgs - 1 - static_cast<UINT>(i);  // reverse order
-    const VARIANT& arg = dp->rgvarg[at];
-    types[i + 1] = FfiTypeOf(p);
-    if (arg.vt == VT_ERROR && arg.scode == DISP_E_PARAMNOTFOUND) {
-      hr = DISP_E_PARAMNOTOPTIONAL;
-    } else if (p.ByRef()) {
-      // An out parameter takes the caller's storage: a reference of the
-      // exact type.
-      if (arg.vt != (VT_BYREF | p.Base()) || arg.byref == nullptr) {
-        hr = DISP_E_TYPEMISMATCH;
-      } else {
-        pointers[i] = arg.byref;
-        values[i + 1] = &pointers[i];
-      }
-    } else {
-      hr = VariantChangeType(&coerced[i], &arg, 0, p.Base());
-      if (hr == DISP_E_BADVARTYPE) hr = DISP_E_TYPEMISMATCH;
-      values[i + 1] = &coerced[i].llVal;
-    }
-    if (FAILED(hr) && argErr != nullptr) *argErr = at;
-  }
-
+  const std::size_t total = call.total;
+  const Param* const params = func->params.data();
+  void* const target = (*static_cast<void***>(instance))[func->slot];
+  // The member stores its [retval] at the start of the payload; the rest
+  // of the VARIANT is only read once vt is set (TakeRetval, VariantClear).
   VARIANT retval;
-  VariantInit(&retval);
-  if (SUCCEEDED(hr) && func->HasRetVal()) {
-    pointers[total - 1] = &retval.llVal;
-    types[total] = &ffi_type_pointer;
-    values[total] = &pointers[total - 1];
-  }
+  retval.vt = VT_EMPTY;
+  retval.llVal = 0;
+  HRESULT hr = S_OK;
+  HRESULT memberResult = S_OK;
 
-  if (SUCCEEDED(hr)) {
-    ffi_cif cif;
-    if (ffi_prep_cif(&cif, FFI_DEFAULT_ABI, static_cast<unsigned>(total + 1), &ffi_type_sint32,
-                     types.data()) != FFI_OK) {
-      hr = E_UNEXPECTED;
-    } else {
-      void** table = *static_cast<void***>(instance);
-      ffi_arg rc = 0;
-      ffi_call(&cif, reinterpret_cast<void (*)(void)>(table[func->slot]), &rc, values.data());
-      const HRESULT memberResult = static_cast<HRESULT>(static_cast<std::uint32_t>(rc));
-      if (FAILED(memberResult)) {
-        FillException(memberResult, excep);
-        hr = DISP_E_EXCEPTION;
+  if (call.direct) {
+    std::uintptr_t words[kDirectArgs];
+    VARIANT coerced[kDirectArgs - 1];
+    unsigned toClear = 0;  // bit i: coerced[i] was used
+    words[0] = reinterpret_cast<std::uintptr_t>(instance);
+    for (std::size_t i = 0; i < inputs; ++i) {
+      const UINT at = dp->cArgs - 1 - static_cast<UINT>(i);  // reverse order
+      const void* value = nullptr;
+      bool usedSlot = false;
+      hr = PlaceArgument(params[i], dp->rgvarg[at], &coerced[i], &value, &usedSlot);
+      if (usedSlot) toClear |= 1u << i;
+      if (FAILED(hr)) {
+        if (argErr != nullptr) *argErr = at;
+        break;
       }
+      words[i + 1] = RegisterWord(params[i], value);
     }
+    if (SUCCEEDED(hr)) {
+      if (call.retval) words[total] = reinterpret_cast<std::uintptr_t>(&retval.llVal);
+      memberResult = CallDirect(target, words, total + 1);
+    }
+    for (std::size_t i = 0; toClear != 0; ++i, toClear >>= 1) {
+      if (toClear & 1u) VariantClear(&coerced[i]);
+    }
+  } else {
+    hr = CallThroughFfi(*func, instance, target, *dp, argErr, &retval, &memberResult);
   }
 
-  for (VARIANT& v : coerced) VariantClear(&v);
-  if (func->HasRetVal()) {
-    retval.vt = func->params.back().Base();
+  if (SUCCEEDED(hr) && FAILED(memberResult)) {
+    FillException(memberResult, excep);
+    hr = DISP_E_EXCEPTION;
+  }
+  if (call.retval) {
+    retval.vt = call.retvalType;
     if (SUCCEEDED(hr) && result != nullptr) {
-      *result = retval;
+      TakeRetval(retval, result);
     } else {
       VariantClear(&retval);  // a failing member's stray string, or nobody wants it
     }
@@ -790,6 +1076,7 @@ HRESULT LoadTypeLib(LPCOLESTR szFile, ITypeLib** pptlib) {
   } else {
     std::string why;
     if (auto lib = Build(*desc, &why)) {
+      Prepare(*lib);
       *pptlib = new (std::nothrow) TypeLib(std::move(lib));
       hr = *pptlib ? S_OK : E_OUTOFMEMORY;
     } else {

@@ -225,6 +225,132 @@ TEST_F(DispatchTest, FailingMemberFillsExceptionInfoFromErrorInfo) {
   EXPECT_EQ(excep.scode, E_INVALIDARG);
 }
 
+VARIANT Typed(VARTYPE vt, LONGLONG bits) {
+  VARIANT x;
+  VariantInit(&x);
+  x.vt = vt;
+  x.llVal = bits;
+  return x;
+}
+
+VARIANT Short(SHORT v) {
+  VARIANT x = Typed(VT_I2, 0);
+  x.iVal = v;
+  return x;
+}
+
+VARIANT Unsigned(ULONG v) {
+  VARIANT x = Typed(VT_UI4, 0);
+  x.ulVal = v;
+  return x;
+}
+
+// Text of a VT_BSTR result, which the caller owns and frees here.
+std::u16string TakeText(VARIANT* r) {
+  EXPECT_EQ(r->vt, VT_BSTR);
+  std::u16string text(r->vt == VT_BSTR && r->bstrVal ? r->bstrVal : u"");
+  VariantClear(r);
+  return text;
+}
+
+TEST_F(DispatchTest, NarrowAndUnsignedValuesReachTheMemberWhole) {
+  VARIANT r;
+  VariantInit(&r);
+  // Arguments already of the parameter's type, then ones that need coercion.
+  ASSERT_EQ(Call(Id(u"Describe"), DISPATCH_METHOD, {Unsigned(4000000000u), Short(-300)}, &r), S_OK);
+  EXPECT_EQ(TakeText(&r), u"-300 4000000000");
+  ASSERT_EQ(Call(Id(u"Describe"), DISPATCH_METHOD, {Unsigned(0xFFFFFFFFu), Short(-32768)}, &r), S_OK);
+  EXPECT_EQ(TakeText(&r), u"-32768 4294967295");
+  TextArg big(u"2147483648");
+  ASSERT_EQ(Call(Id(u"Describe"), DISPATCH_METHOD, {big.v, Long(-1)}, &r), S_OK);
+  EXPECT_EQ(TakeText(&r), u"-1 2147483648");
+  EXPECT_EQ(std::u16string(big.v.bstrVal), u"2147483648");  // the caller's string is left alone
+
+  // Seven arguments with `this`: every one-byte and two-byte kind.
+  VARIANT c = Typed(VT_I1, 0);
+  c.cVal = -5;
+  VARIANT b = Typed(VT_UI1, 0);
+  b.bVal = 250;
+  VARIANT w = Typed(VT_UI2, 0);
+  w.uiVal = 65535;
+  VARIANT f = Typed(VT_BOOL, 0);
+  f.boolVal = VARIANT_TRUE;
+  VARIANT n = Typed(VT_UINT, 0);
+  n.uintVal = 4000000000u;
+  ASSERT_EQ(Call(Id(u"DescribeAll"), DISPATCH_METHOD, {n, f, w, b, c}, &r), S_OK);
+  EXPECT_EQ(TakeText(&r), u"-5 250 65535 -1 4000000000");
+  TextArg yes(u"True");
+  ASSERT_EQ(Call(Id(u"DescribeAll"), DISPATCH_METHOD, {Long(7), yes.v, Long(1), Long(2), Long(-128)}, &r), S_OK);
+  EXPECT_EQ(TakeText(&r), u"-128 2 1 -1 7");
+  UINT argErr = 99;
+  EXPECT_EQ(Call(Id(u"DescribeAll"), DISPATCH_METHOD, {Long(7), yes.v, Long(-1), Long(2), Long(3)}, &r, nullptr,
+                 &argErr),
+            DISP_E_OVERFLOW);
+  EXPECT_EQ(argErr, 2u);  // w
+  EXPECT_EQ(r.vt, VT_EMPTY);
+}
+
+TEST_F(DispatchTest, FloatingPointParametersAndResults) {
+  VARIANT r;
+  VariantInit(&r);
+  VARIANT x = Typed(VT_R8, 0);
+  x.dblVal = 2.5;
+  VARIANT y = Typed(VT_R4, 0);
+  y.fltVal = -4.0f;
+  ASSERT_EQ(Call(Id(u"Scale"), DISPATCH_METHOD, {Long(3), y, x}, &r), S_OK);
+  EXPECT_EQ(r.vt, VT_R8);
+  EXPECT_EQ(r.dblVal, -7.0);
+  TextArg half(u"0.5");
+  ASSERT_EQ(Call(Id(u"Scale"), DISPATCH_METHOD, {Long(10), Long(6), half.v}, &r), S_OK);
+  EXPECT_EQ(r.dblVal, 13.0);
+}
+
+// Through the type information directly: a description whose ids are far
+// apart, with a method and a get sharing an id, and two puts sharing one.
+TEST_F(DispatchTest, InvokePicksTheFirstDeclaredMemberOfARequestedKind) {
+  ComPtr<ITypeLib> lib;
+  ASSERT_EQ(LoadTypeLib(kComponent.c_str(), &lib), S_OK);
+  ComPtr<ITypeInfo> info;
+  ASSERT_EQ(lib->GetTypeInfoOfGuid(IID_ITestCalcScattered, &info), S_OK);
+  ITestCalc* self = calc_.Get();
+  ASSERT_EQ(calc_->put_Value(41), S_OK);
+  ASSERT_EQ(calc_->put_Small(-9), S_OK);
+  DISPPARAMS none{nullptr, nullptr, 0, 0};
+  VARIANT r;
+  VariantInit(&r);
+  ASSERT_EQ(info->Invoke(self, 5000000, DISPATCH_METHOD | DISPATCH_PROPERTYGET, &none, &r, nullptr, nullptr), S_OK);
+  EXPECT_EQ(r.vt, VT_I2);  // the method, declared first
+  EXPECT_EQ(r.iVal, -9);
+  ASSERT_EQ(info->Invoke(self, 5000000, DISPATCH_PROPERTYGET, &none, &r, nullptr, nullptr), S_OK);
+  EXPECT_EQ(r.vt, VT_I4);
+  EXPECT_EQ(r.lVal, 41);
+  EXPECT_EQ(info->Invoke(self, 5000000, DISPATCH_PROPERTYPUT, &none, &r, nullptr, nullptr), DISP_E_MEMBERNOTFOUND);
+
+  VARIANT value = Long(1234);
+  DISPID put = DISPID_PROPERTYPUT;
+  DISPPARAMS one{&value, &put, 1, 1};
+  ASSERT_EQ(info->Invoke(self, -7, DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF, &one, nullptr, nullptr, nullptr),
+            S_OK);
+  LONG direct = 0;
+  calc_->get_Value(&direct);
+  EXPECT_EQ(direct, 1234);
+  SHORT small = 0;
+  calc_->get_Small(&small);
+  EXPECT_EQ(small, -9);  // the second put of id -7 was not called
+
+  VARIANT ab[] = {Long(2), Long(9)};
+  DISPPARAMS two{ab, nullptr, 2, 0};
+  ASSERT_EQ(info->Invoke(self, 3, DISPATCH_METHOD, &two, &r, nullptr, nullptr), S_OK);
+  EXPECT_EQ(r.lVal, 7);
+  for (MEMBERID missing : {0, 2, 4, -8, -6, 4999999, 5000001, -2147483647 - 1, 2147483647}) {
+    EXPECT_EQ(info->Invoke(self, missing, 0xF, &none, &r, nullptr, nullptr), DISP_E_MEMBERNOTFOUND) << missing;
+  }
+  // Ids around the compact range of the dual interface find nothing either.
+  for (DISPID missing : {0, -1, 13, -2147483647 - 1, 2147483647}) {
+    EXPECT_EQ(Call(missing, DISPATCH_METHOD | DISPATCH_PROPERTYGET, {}, &r), DISP_E_MEMBERNOTFOUND) << missing;
+  }
+}
+
 TEST_F(DispatchTest, TypeInfoDescribesMembersInInterfaceOrder) {
   ComPtr<ITypeInfo> info;
   ASSERT_EQ(disp_->GetTypeInfo(0, 0, &info), S_OK);
@@ -233,8 +359,8 @@ TEST_F(DispatchTest, TypeInfoDescribesMembersInInterfaceOrder) {
   EXPECT_TRUE(attr->guid == IID_ITestCalc);
   EXPECT_EQ(attr->typekind, TKIND_DISPATCH);
   EXPECT_TRUE(attr->wTypeFlags & TYPEFLAG_FDUAL);
-  EXPECT_EQ(attr->cFuncs, 15);
-  EXPECT_EQ(attr->cbSizeVft, 22 * sizeof(void*));
+  EXPECT_EQ(attr->cFuncs, 18);
+  EXPECT_EQ(attr->cbSizeVft, 25 * sizeof(void*));
   const WORD count = attr->cFuncs;
   info->ReleaseTypeAttr(attr);
 
@@ -257,12 +383,12 @@ TEST_F(DispatchTest, TypeInfoDescribesMembersInInterfaceOrder) {
     SysFreeString(name);
     info->ReleaseFuncDesc(fd);
   }
-  ASSERT_EQ(members.size(), 15u);
+  ASSERT_EQ(members.size(), 18u);
   EXPECT_EQ(members[0], std::make_pair(std::u16string(u"Value"), INVOKE_PROPERTYGET));
   EXPECT_EQ(members[1], std::make_pair(std::u16string(u"Value"), INVOKE_PROPERTYPUT));
   EXPECT_EQ(members[8], std::make_pair(std::u16string(u"Subtract"), INVOKE_FUNC));
   FUNCDESC* none = nullptr;
-  EXPECT_EQ(info->GetFuncDesc(15, &none), TYPE_E_ELEMENTNOTFOUND);
+  EXPECT_EQ(info->GetFuncDesc(18, &none), TYPE_E_ELEMENTNOTFOUND);
 
   BSTR names[4] = {};
   UINT got = 0;
@@ -280,13 +406,15 @@ TEST_F(DispatchTest, TypeInfoDescribesMembersInInterfaceOrder) {
 TEST_F(DispatchTest, LibraryListsItsTypesAndAttributes) {
   ComPtr<ITypeLib> lib;
   ASSERT_EQ(LoadTypeLib(kComponent.c_str(), &lib), S_OK);
-  ASSERT_EQ(lib->GetTypeInfoCount(), 4u);
+  ASSERT_EQ(lib->GetTypeInfoCount(), 5u);
   TYPEKIND kind;
   ASSERT_EQ(lib->GetTypeInfoType(1, &kind), S_OK);
   EXPECT_EQ(kind, TKIND_COCLASS);
   ASSERT_EQ(lib->GetTypeInfoType(3, &kind), S_OK);
   EXPECT_EQ(kind, TKIND_ALIAS);
-  EXPECT_EQ(lib->GetTypeInfoType(4, &kind), TYPE_E_ELEMENTNOTFOUND);
+  ASSERT_EQ(lib->GetTypeInfoType(4, &kind), S_OK);
+  EXPECT_EQ(kind, TKIND_INTERFACE);
+  EXPECT_EQ(lib->GetTypeInfoType(5, &kind), TYPE_E_ELEMENTNOTFOUND);
 
   TLIBATTR* attr = nullptr;
   ASSERT_EQ(lib->GetLibAttr(&attr), S_OK);
@@ -368,7 +496,7 @@ TEST_F(DispatchTest, RegistrationRoundTripLeavesUnrelatedKeys) {
 
   ComPtr<ITypeLib> registered;
   ASSERT_EQ(LoadRegTypeLib(LIBID_TestCalcLib, 1, 0, 0x409, &registered), S_OK);  // falls back to locale 0
-  EXPECT_EQ(registered->GetTypeInfoCount(), 4u);
+  EXPECT_EQ(registered->GetTypeInfoCount(), 5u);
   EXPECT_EQ(LoadRegTypeLib(LIBID_TestCalcLib, 1, 1, 0, &registered), TYPE_E_LIBNOTREGISTERED);
 
   ASSERT_EQ(UnRegisterTypeLib(LIBID_TestCalcLib, 1, 0, 0, SYS_WIN64), S_OK);

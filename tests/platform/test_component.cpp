@@ -45,6 +45,17 @@ const TYPELIB_PARAM_DESC kItemGet[] = {{"index", VT_INT, PARAMFLAG_NONE},
 const TYPELIB_PARAM_DESC kItemPut[] = {{"index", VT_INT, PARAMFLAG_NONE},
                                        {nullptr, VT_I4, PARAMFLAG_FIN}};
 const TYPELIB_PARAM_DESC kPath[] = {{"path", VT_BSTR, PARAMFLAG_NONE}};
+const TYPELIB_PARAM_DESC kDescribe[] = {{"s", VT_I2, PARAMFLAG_FIN},
+                                        {"u", VT_UI4, PARAMFLAG_FIN},
+                                        {"text", VT_BYREF | VT_BSTR, OUT_RETVAL}};
+const TYPELIB_PARAM_DESC kDescribeAll[] = {{"c", VT_I1, PARAMFLAG_FIN},  {"b", VT_UI1, PARAMFLAG_FIN},
+                                           {"w", VT_UI2, PARAMFLAG_FIN}, {"f", VT_BOOL, PARAMFLAG_FIN},
+                                           {"n", VT_UINT, PARAMFLAG_FIN},
+                                           {"text", VT_BYREF | VT_BSTR, OUT_RETVAL}};
+const TYPELIB_PARAM_DESC kScale[] = {{"x", VT_R8, PARAMFLAG_FIN},
+                                     {"y", VT_R4, PARAMFLAG_FIN},
+                                     {"n", VT_I4, PARAMFLAG_FIN},
+                                     {"result", VT_BYREF | VT_R8, OUT_RETVAL}};
 
 const TYPELIB_FUNC_DESC kCalcFuncs[] = {
     {"Value", 1, INVOKE_PROPERTYGET, 7, "property Value", kLongRet, 1, 0},
@@ -62,6 +73,19 @@ const TYPELIB_FUNC_DESC kCalcFuncs[] = {
     {"FailBare", 8, INVOKE_FUNC, 19, "method FailBare", nullptr, 0, 0},
     {"Mode", 9, INVOKE_PROPERTYGET, 20, "property Mode", kLongRet, 1, 0},
     {"Mode", 9, INVOKE_PROPERTYPUT, 21, "property Mode", kLongIn, 1, 0},
+    {"Describe", 10, INVOKE_FUNC, 22, "method Describe", kDescribe, 3, 0},
+    {"DescribeAll", 11, INVOKE_FUNC, 23, "method DescribeAll", kDescribeAll, 6, 0},
+    {"Scale", 12, INVOKE_FUNC, 24, "method Scale", kScale, 4, 0},
+};
+// The same table slots under other ids: id 5000000 is a method (Small's
+// get) declared before a get (Value's); id -7 is a put (Value's) and then
+// another put (Small's), which Invoke never reaches.
+const TYPELIB_FUNC_DESC kScatteredFuncs[] = {
+    {"SmallAsMethod", 5000000, INVOKE_FUNC, 9, nullptr, kShortRet, 1, 0},
+    {"Value", 5000000, INVOKE_PROPERTYGET, 7, nullptr, kLongRet, 1, 0},
+    {"Value", -7, INVOKE_PROPERTYPUT, 8, nullptr, kLongIn, 1, 0},
+    {"Small", -7, INVOKE_PROPERTYPUT, 10, nullptr, kShortIn, 1, 0},
+    {"Subtract", 3, INVOKE_FUNC, 15, nullptr, kSubtract, 3, 0},
 };
 const TYPELIB_IMPL_DESC kCalcImpls[] = {{2, IMPLTYPEFLAG_FDEFAULT},
                                         {0, IMPLTYPEFLAG_FDEFAULT | IMPLTYPEFLAG_FSOURCE}};
@@ -76,6 +100,8 @@ const TYPELIB_TYPE_DESC kTypes[] = {
      TYPEFLAG_FDUAL | TYPEFLAG_FOLEAUTOMATION | TYPEFLAG_FDISPATCHABLE, kCalcFuncs,
      sizeof kCalcFuncs / sizeof kCalcFuncs[0], nullptr, 0, nullptr, 0},
     {TKIND_ALIAS, "Mode_Type", GUID_NULL, nullptr, 0, nullptr, 0, nullptr, 0, kModes, 3},
+    {TKIND_INTERFACE, "ITestCalcScattered", IID_ITestCalcScattered, nullptr, 0, kScatteredFuncs,
+     sizeof kScatteredFuncs / sizeof kScatteredFuncs[0], nullptr, 0, nullptr, 0},
 };
 
 const TYPELIB_DESC kLibrary = {LIBID_TestCalcLib, "TESTCALCLib", "TestCalc 1.0 Type Library",
@@ -194,9 +220,25 @@ class Calc final : public ITestCalc {
   STDMETHODIMP FailBare() override { return E_INVALIDARG; }
   STDMETHODIMP get_Mode(LONG* p) override { return *p = mode_, S_OK; }
   STDMETHODIMP put_Mode(LONG v) override { return mode_ = v, S_OK; }
+  STDMETHODIMP Describe(SHORT s, ULONG u, BSTR* text) override {
+    return Text(std::to_string(s) + " " + std::to_string(u), text);
+  }
+  STDMETHODIMP DescribeAll(CHAR c, BYTE b, USHORT w, VARIANT_BOOL f, UINT n, BSTR* text) override {
+    return Text(std::to_string(c) + " " + std::to_string(b) + " " + std::to_string(w) + " " +
+                    std::to_string(f) + " " + std::to_string(n),
+                text);
+  }
+  STDMETHODIMP Scale(DOUBLE x, FLOAT y, LONG n, DOUBLE* result) override {
+    return *result = x * y + n, S_OK;
+  }
 
  private:
   ~Calc() { g_locks.fetch_sub(1); }
+  static HRESULT Text(const std::string& ascii, BSTR* out) {
+    const std::u16string text(ascii.begin(), ascii.end());
+    *out = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
+    return *out ? S_OK : E_OUTOFMEMORY;
+  }
   std::atomic<ULONG> refs_{1};
   LONG value_ = 0;
   SHORT small_ = 0;
