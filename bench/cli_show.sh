@@ -6,9 +6,9 @@ build=$(cd "${1:-build}" && pwd)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 export QUILLON_REGISTRY="$work/registry.txt"
-"$build/cli/quillon" register "$build/component/libQuillon.so" >/dev/null
-"$build/cli/quillon" new "$work/a.S19"
+"$build/bin/quillon" register "$build/lib/libQuillon.so" >/dev/null
+"$build/bin/quillon" new "$work/a.S19"
 hyperfine --warmup 5 --runs 100 -N \
-  "$build/cli/quillon show $work/a.S19" \
+  "$build/bin/quillon show $work/a.S19" \
   "objcopy -I srec -O binary $work/a.S19 /dev/null" \
   "true"

@@ -14,5 +14,5 @@ trap 'rm -rf "$tmp"' EXIT
 export QUILLON_REGISTRY=$tmp/registry.txt
 export QT_QPA_PLATFORM=offscreen
 export XDG_RUNTIME_DIR=$tmp
-"$build/cli/quillon" register "$build/component/libQuillon.so" >/dev/null
-hyperfine --warmup 3 --min-runs 30 -N "$@" "$build/editor/brindle --quit-after-show"
+"$build/bin/quillon" register "$build/lib/libQuillon.so" >/dev/null
+hyperfine --warmup 3 --min-runs 30 -N "$@" "$build/bin/brindle --quit-after-show"

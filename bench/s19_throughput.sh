@@ -5,11 +5,11 @@ set -euo pipefail
 build=${1:-build}
 file=$(mktemp --suffix=.S19)
 trap 'rm -f "$file"' EXIT
-"$build/bench/s19_tool" generate "$file"
+"$build/bin/s19_tool" generate "$file"
 size=$(stat -c %s "$file")
 echo "file: $size bytes"
 hyperfine --warmup 2 --runs 10 -N --export-json "$build/s19_throughput.json" \
-  "$build/bench/s19_tool read $file" \
+  "$build/bin/s19_tool read $file" \
   "objcopy -I srec -O binary $file /dev/null" \
   "srec_cat $file -o /dev/null -binary"
 python3 - "$build/s19_throughput.json" "$size" <<'PY'

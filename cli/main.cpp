@@ -84,19 +84,14 @@ bool WantsHelp(const std::vector<std::string>& args) {
   return false;
 }
 
-// The component installed beside this program (bin/../lib), else the one
-// in the build tree this program was built in.
+// The component beside this program: ../lib/libQuillon.so, the same in the
+// build tree and in an installation.
 std::string DefaultLibrary() {
+  const std::string relative = "../" QUILLON_INSTALL_LIBDIR "/libQuillon.so";
   std::error_code ec;
   const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-  if (!ec) {
-    for (const char* rel : {"../" QUILLON_INSTALL_LIBDIR "/libQuillon.so", "../lib/libQuillon.so",
-                            "../component/libQuillon.so"}) {
-      const auto candidate = exe.parent_path() / rel;
-      if (std::filesystem::exists(candidate, ec)) return candidate.lexically_normal().string();
-    }
-  }
-  return QUILLON_BUILD_COMPONENT;
+  if (ec) return relative;
+  return (exe.parent_path() / relative).lexically_normal().string();
 }
 
 int RunServerExport(const std::vector<std::string>& args, const char* exportName) {

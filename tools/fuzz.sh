@@ -11,7 +11,7 @@ cmake --build "$dir" --target fuzz_s19_reader
 mkdir -p "$dir/corpus"
 log="$dir/fuzz.log"
 status=0
-"$dir/fuzz/fuzz_s19_reader" -max_total_time="$seconds" -dict=fuzz/s19.dict -print_final_stats=1 \
+"$dir/bin/fuzz_s19_reader" -max_total_time="$seconds" -dict=fuzz/s19.dict -print_final_stats=1 \
   -timeout=10 -rss_limit_mb=2048 -artifact_prefix="$dir/" "$dir/corpus" fuzz/corpus >"$log" 2>&1 || status=$?
 grep -E "stat::number_of_executed_units|stat::peak_rss_mb|DONE" "$log" || true
 echo "fuzz: working corpus $(find "$dir/corpus" -type f | wc -l) files"

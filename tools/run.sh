@@ -9,16 +9,16 @@ tools/install-deps.sh
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j "$(nproc)"
 
-build/cli/quillon register
-build/cli/quillon new build/default.S19
+build/bin/quillon register
+build/bin/quillon new build/default.S19
 echo "--- build/default.S19"
 cat build/default.S19
 echo "--- quillon show build/default.S19"
-build/cli/quillon show build/default.S19
+build/bin/quillon show build/default.S19
 
-if [[ -x build/editor/brindle ]]; then
+if [[ -x build/bin/brindle ]]; then
   if [[ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]]; then
-    exec build/editor/brindle
+    exec build/bin/brindle
   fi
-  echo "No display: start the editor with build/editor/brindle on a desktop session."
+  echo "No display: start the editor with build/bin/brindle on a desktop session."
 fi

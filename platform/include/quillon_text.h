@@ -96,13 +96,30 @@ inline std::string Utf16ToUtf8(std::u16string_view text) {
   return out;
 }
 
+// Never more UTF-16 units than UTF-8 bytes (a four-byte sequence gives two
+// units, a malformed byte one), so the result is written in place; plain
+// ASCII, what registry files and paths mostly hold, takes the short way.
 inline std::u16string Utf8ToUtf16(std::string_view text) {
-  std::u16string out;
-  out.reserve(text.size());
+  std::u16string out(text.size(), u'\0');
+  std::size_t n = 0;
   for (std::size_t i = 0; i < text.size();) {
+    const auto b = static_cast<unsigned char>(text[i]);
+    if (b < 0x80) {
+      out[n++] = b;
+      ++i;
+      continue;
+    }
     bool valid = true;
-    AppendUtf16(out, DecodeUtf8(text, i, &valid));
+    char32_t cp = DecodeUtf8(text, i, &valid);
+    if (cp < 0x10000) {
+      out[n++] = static_cast<char16_t>(cp);
+    } else {
+      cp -= 0x10000;
+      out[n++] = static_cast<char16_t>(0xD800 + (cp >> 10));
+      out[n++] = static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
+    }
   }
+  out.resize(n);
   return out;
 }
 

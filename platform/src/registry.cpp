@@ -211,9 +211,14 @@ bool Parse(const std::string& text, Tree* tree) {
       const std::u16string path = Utf8ToUtf16(line.substr(1, line.size() - 2));
       std::vector<std::u16string> parts = SplitPath(path);
       if (parts.empty()) return false;
+      static const std::vector<std::u16string> rootNames = [] {
+        std::vector<std::u16string> names;
+        for (int r = 0; r < kRootCount; ++r) names.push_back(Utf8ToUtf16(kRootNames[r]));
+        return names;
+      }();
       int root = -1;
       for (int r = 0; r < kRootCount; ++r) {
-        if (EqualsNoCase(parts[0], Utf8ToUtf16(kRootNames[r]))) root = r;
+        if (EqualsNoCase(parts[0], rootNames[static_cast<std::size_t>(r)])) root = r;
       }
       if (root < 0) return false;
       parts.erase(parts.begin());
