@@ -7,6 +7,8 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -97,12 +99,25 @@ inline std::string Utf16ToUtf8(std::u16string_view text) {
 }
 
 // Never more UTF-16 units than UTF-8 bytes (a four-byte sequence gives two
-// units, a malformed byte one), so the result is written in place; plain
-// ASCII, what registry files and paths mostly hold, takes the short way.
-inline std::u16string Utf8ToUtf16(std::string_view text) {
-  std::u16string out(text.size(), u'\0');
+// units, a malformed byte one), so a buffer of text.size() units always
+// holds the result. Writes it to out and returns the number of units;
+// plain ASCII, what registry files, paths and member names mostly hold,
+// takes the short way.
+inline std::size_t Utf8ToUtf16(std::string_view text, char16_t* out) {
   std::size_t n = 0;
   for (std::size_t i = 0; i < text.size();) {
+    // Eight ASCII bytes at a time while there are some.
+    while (i + 8 <= text.size()) {
+      unsigned char bytes[8];  // a copy: out cannot alias it
+      std::memcpy(bytes, text.data() + i, sizeof bytes);
+      std::uint64_t word;
+      std::memcpy(&word, bytes, sizeof word);
+      if ((word & 0x8080808080808080u) != 0) break;
+      for (std::size_t k = 0; k < 8; ++k) out[n + k] = bytes[k];
+      i += 8;
+      n += 8;
+    }
+    if (i == text.size()) break;
     const auto b = static_cast<unsigned char>(text[i]);
     if (b < 0x80) {
       out[n++] = b;
@@ -119,7 +134,18 @@ inline std::u16string Utf8ToUtf16(std::string_view text) {
       out[n++] = static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
     }
   }
-  out.resize(n);
+  return n;
+}
+
+// The same into a string, reusing its storage.
+inline void Utf8ToUtf16(std::string_view text, std::u16string* out) {
+  out->resize(text.size());
+  out->resize(Utf8ToUtf16(text, out->data()));
+}
+
+inline std::u16string Utf8ToUtf16(std::string_view text) {
+  std::u16string out;
+  Utf8ToUtf16(text, &out);
   return out;
 }
 

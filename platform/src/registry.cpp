@@ -27,11 +27,14 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
+#include <iterator>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "internal.h"
@@ -43,9 +46,14 @@ constexpr const char* kRootNames[] = {"HKEY_CLASSES_ROOT", "HKEY_CURRENT_USER",
                                       "HKEY_LOCAL_MACHINE", "HKEY_USERS"};
 constexpr int kRootCount = 4;
 
+// FoldAscii, inline: the parser folds every name it reads.
+inline char16_t Lower(char16_t c) {
+  return (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c - u'A' + u'a') : c;
+}
+
 std::u16string Fold(std::u16string_view s) {
   std::u16string out(s);
-  for (auto& c : out) c = FoldAscii(c);
+  for (auto& c : out) c = Lower(c);
   return out;
 }
 
@@ -54,14 +62,22 @@ struct Value {
   std::u16string data;
 };
 
+// Keyed by folded name; std::less<> lets lookups take a view of a folded
+// name held elsewhere.
 struct Node {
   std::u16string name;  // as created
-  std::map<std::u16string, Value> values;                   // by folded name
-  std::map<std::u16string, std::unique_ptr<Node>> children;  // by folded name
+  std::map<std::u16string, Value, std::less<>> values;
+  std::map<std::u16string, std::unique_ptr<Node>, std::less<>> children;
 
-  Node* Child(std::u16string_view n) const {
-    auto it = children.find(Fold(n));
+  Node* FoldedChild(std::u16string_view folded) const {
+    auto it = children.find(folded);
     return it == children.end() ? nullptr : it->second.get();
+  }
+  Node* Child(std::u16string_view n) const {
+    char16_t buffer[64];
+    if (n.size() > std::size(buffer)) return FoldedChild(Fold(n));
+    for (std::size_t i = 0; i < n.size(); ++i) buffer[i] = Lower(n[i]);
+    return FoldedChild(std::u16string_view(buffer, n.size()));
   }
 };
 
@@ -132,14 +148,21 @@ std::string Serialize(const Tree& tree) {
 }
 
 // Parses a quoted string at s[i]; advances i past the closing quote.
-bool ParseQuoted(const std::string& s, std::size_t& i, std::u16string* out) {
+bool ParseQuoted(std::string_view s, std::size_t& i, std::u16string* out) {
   if (i >= s.size() || s[i] != '"') return false;
+  // Most text has no escapes: decode it where it stands.
+  const std::size_t stop = s.find('"', i + 1);
+  if (stop != std::string_view::npos && s.substr(i + 1, stop - i - 1).find('\\') == std::string_view::npos) {
+    Utf8ToUtf16(s.substr(i + 1, stop - i - 1), out);
+    i = stop + 1;
+    return true;
+  }
   std::string raw;
   for (++i; i < s.size(); ++i) {
     char c = s[i];
     if (c == '"') {
       ++i;
-      *out = Utf8ToUtf16(raw);
+      Utf8ToUtf16(raw, out);
       return true;
     }
     if (c == '\\') {
@@ -196,51 +219,113 @@ Node* Descend(Node* node, const std::vector<std::u16string>& path, bool create,
   return node;
 }
 
-bool Parse(const std::string& text, Tree* tree) {
+// The parser's reusable buffers, and the previous section's path: sections
+// mostly follow one another in tree order, so a section usually starts with
+// the same keys as the one before, written the same way, and takes their
+// nodes from there instead of decoding and looking the names up again.
+struct ParseState {
+  std::vector<std::string_view> lastParts;  // into the file's text; [0] the root
+  std::vector<Node*> lastNodes;  // the node of each of lastParts
+  std::vector<std::string_view> parts;
+  std::u16string name;
+  std::u16string key;
+};
+
+// Folds name into *key.
+void FoldInto(std::u16string_view name, std::u16string* key) {
+  key->resize(name.size());
+  for (std::size_t i = 0; i < name.size(); ++i) (*key)[i] = Lower(name[i]);
+}
+
+// A section header's path, "ROOT\\Key\\Sub" in UTF-8; sets *current to its
+// node, creating keys as needed. The path is split before it is decoded: a
+// '\\' byte is never part of a longer UTF-8 sequence, nor does decoding
+// anything else give one.
+bool ParseSection(std::string_view path, Tree* tree, ParseState& st, Node** current) {
+  static constexpr std::u16string_view kFoldedRoots[kRootCount] = {
+      u"hkey_classes_root", u"hkey_current_user", u"hkey_local_machine", u"hkey_users"};
+  st.parts.clear();
+  std::size_t start = 0;
+  while (start <= path.size()) {
+    std::size_t end = path.find('\\', start);
+    if (end == std::string_view::npos) end = path.size();
+    if (end > start) st.parts.push_back(path.substr(start, end - start));
+    start = end + 1;
+  }
+  if (st.parts.empty()) return false;
+
+  // Parts written exactly as in the previous section lead to its nodes.
+  std::size_t k = 0;
+  while (k < st.parts.size() && k < st.lastParts.size() && st.parts[k] == st.lastParts[k]) ++k;
+  Node* node = nullptr;
+  if (k > 0) {
+    node = st.lastNodes[k - 1];
+  } else {
+    Utf8ToUtf16(st.parts[0], &st.name);
+    FoldInto(st.name, &st.key);
+    for (int r = 0; r < kRootCount; ++r) {
+      if (st.key == kFoldedRoots[r]) node = &tree->roots[r];
+    }
+    if (node == nullptr) return false;
+    k = 1;
+  }
+  st.lastNodes.resize(k);
+  st.lastNodes.back() = node;
+  for (; k < st.parts.size(); ++k) {
+    Utf8ToUtf16(st.parts[k], &st.name);
+    if (!ValidKeyName(st.name)) return false;
+    FoldInto(st.name, &st.key);
+    Node* child = node->FoldedChild(st.key);
+    if (child == nullptr) {
+      auto fresh = std::make_unique<Node>();
+      fresh->name = st.name;
+      child = fresh.get();
+      node->children.emplace(st.key, std::move(fresh));
+    }
+    node = child;
+    st.lastNodes.push_back(node);
+  }
+  st.lastParts.swap(st.parts);
+  *current = node;
+  return true;
+}
+
+bool Parse(std::string_view text, Tree* tree) {
+  ParseState st;
   Node* current = nullptr;
   std::size_t pos = 0;
   while (pos < text.size()) {
     std::size_t eol = text.find('\n', pos);
-    if (eol == std::string::npos) eol = text.size();
-    std::string line = text.substr(pos, eol - pos);
+    if (eol == std::string_view::npos) eol = text.size();
+    std::string_view line = text.substr(pos, eol - pos);
     pos = eol + 1;
-    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
     if (line.empty() || line[0] == ';') continue;
     if (line[0] == '[') {
       if (line.back() != ']') return false;
-      const std::u16string path = Utf8ToUtf16(line.substr(1, line.size() - 2));
-      std::vector<std::u16string> parts = SplitPath(path);
-      if (parts.empty()) return false;
-      static const std::vector<std::u16string> rootNames = [] {
-        std::vector<std::u16string> names;
-        for (int r = 0; r < kRootCount; ++r) names.push_back(Utf8ToUtf16(kRootNames[r]));
-        return names;
-      }();
-      int root = -1;
-      for (int r = 0; r < kRootCount; ++r) {
-        if (EqualsNoCase(parts[0], rootNames[static_cast<std::size_t>(r)])) root = r;
-      }
-      if (root < 0) return false;
-      parts.erase(parts.begin());
-      for (const auto& part : parts) {
-        if (!ValidKeyName(part)) return false;
-      }
-      current = Descend(&tree->roots[root], parts, true);
+      if (!ParseSection(line.substr(1, line.size() - 2), tree, st, &current)) return false;
       continue;
     }
     if (current == nullptr) return false;
     std::size_t i = 0;
-    std::u16string name;
+    st.name.clear();
     if (line[0] == '@') {
       i = 1;
-    } else if (!ParseQuoted(line, i, &name) || name.empty()) {
+    } else if (!ParseQuoted(line, i, &st.name) || st.name.empty()) {
       return false;
     }
     std::u16string data;
     if (i >= line.size() || line[i] != '=') return false;
     ++i;
     if (!ParseQuoted(line, i, &data) || i != line.size()) return false;
-    current->values[Fold(name)] = Value{name, data};
+    FoldInto(st.name, &st.key);
+    // A name given twice: the later line wins, spelling included.
+    auto it = current->values.find(st.key);
+    if (it == current->values.end()) {
+      current->values.emplace(st.key, Value{st.name, std::move(data)});
+    } else {
+      it->second = Value{st.name, std::move(data)};
+    }
   }
   return true;
 }

@@ -13,8 +13,9 @@
 #include <cstring>
 #include <memory>
 #include <new>
-#include <set>
+#include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "internal.h"
@@ -26,7 +27,7 @@ namespace {
 // ---- The library model: an owned copy of the component's table ------------------
 
 struct Param {
-  std::u16string name;
+  std::u16string_view name;  // in the library's text
   VARTYPE vt;
   USHORT flags;
   bool ByRef() const { return (vt & VT_BYREF) != 0; }
@@ -35,21 +36,22 @@ struct Param {
 };
 
 struct Func {
-  std::u16string name;
+  std::u16string_view name;
   MEMBERID memid;
   INVOKEKIND invkind;
   SHORT slot;
-  std::u16string help;
-  std::vector<Param> params;
+  std::u16string_view help;
+  std::span<const Param> params;  // in Library::params
   WORD flags;
   bool HasRetVal() const { return !params.empty() && params.back().RetVal(); }
   std::size_t InputCount() const { return params.size() - (HasRetVal() ? 1 : 0); }
 
   // Filled by Prepare once the library is complete.
   struct Call {
-    // The call interface points into ffiTypes, so a prepared Func must
-    // not move (the library is immutable from then on). ffi_call takes the
-    // interface non-const but only reads it: concurrent calls share it.
+    // Only a member that is not called directly has a call interface. It
+    // points into ffiTypes, so a prepared Func must not move (the library
+    // is immutable from then on). ffi_call takes the interface non-const
+    // but only reads it: concurrent calls share it.
     std::vector<ffi_type*> ffiTypes;  // `this`, then each parameter
     mutable ffi_cif cif{};
     bool cifReady = false;
@@ -76,15 +78,15 @@ struct Impl {
 };
 
 struct Const {
-  std::u16string name;
+  std::u16string_view name;
   LONG value;
 };
 
 struct Type {
   TYPEKIND kind;
-  std::u16string name;
+  std::u16string_view name;
   GUID guid;
-  std::u16string help;
+  std::u16string_view help;
   WORD flags;
   std::vector<Func> funcs;
   std::vector<Impl> impls;
@@ -104,15 +106,46 @@ struct Type {
   }
 };
 
+// The library's names and help strings, UTF-16, in blocks that never move
+// once written: one or two allocations for a whole table instead of one
+// per string.
+class TextStore {
+ public:
+  // utf8 may be null: empty text.
+  std::u16string_view Add(const char* utf8) {
+    if (utf8 == nullptr || utf8[0] == '\0') return std::u16string_view(u"", 0);
+    const std::string_view text(utf8);
+    if (left_ < text.size()) {  // never more units than bytes
+      const std::size_t size = std::max(kBlock, text.size());
+      blocks_.push_back(std::make_unique_for_overwrite<char16_t[]>(size));
+      free_ = blocks_.back().get();
+      left_ = size;
+    }
+    const std::size_t n = Utf8ToUtf16(text, free_);
+    const std::u16string_view out(free_, n);
+    free_ += n;
+    left_ -= n;
+    return out;
+  }
+
+ private:
+  static constexpr std::size_t kBlock = 4096;
+  std::vector<std::unique_ptr<char16_t[]>> blocks_;
+  char16_t* free_ = nullptr;
+  std::size_t left_ = 0;
+};
+
 struct Library {
   GUID libid;
-  std::u16string name;
-  std::u16string help;
+  std::u16string_view name;
+  std::u16string_view help;
   WORD major;
   WORD minor;
   LCID lcid;
   WORD flags;
   std::vector<Type> types;
+  std::vector<Param> params;  // of every function, each function's in a row
+  TextStore text;
 };
 
 bool SupportedValueType(VARTYPE vt) {
@@ -125,8 +158,30 @@ bool SupportedValueType(VARTYPE vt) {
   }
 }
 
-std::u16string Text(const char* utf8) { return utf8 ? Utf8ToUtf16(utf8) : std::u16string(); }
 bool Named(const char* utf8) { return utf8 != nullptr && utf8[0] != '\0'; }
+
+// Where a fault in the table is, for the message; built only on failure.
+std::string TypeWhere(UINT t, const TYPELIB_TYPE_DESC& td) {
+  return "type " + std::to_string(t) + (td.name ? std::string(" ") + td.name : "");
+}
+std::string FuncWhere(UINT t, const TYPELIB_TYPE_DESC& td, USHORT f, const TYPELIB_FUNC_DESC& fd) {
+  return TypeWhere(t, td) + " function " + std::to_string(f) + (fd.name ? std::string(" ") + fd.name : "");
+}
+
+// Parameters of all functions of a table, counting only arrays that are
+// there (a missing one fails the check later).
+std::size_t ParamTotal(const TYPELIB_DESC& desc) {
+  std::size_t total = 0;
+  if (desc.typeCount > 0 && desc.types == nullptr) return 0;
+  for (UINT t = 0; t < desc.typeCount; ++t) {
+    const TYPELIB_TYPE_DESC& td = desc.types[t];
+    if (td.funcs == nullptr) continue;
+    for (USHORT f = 0; f < td.funcCount; ++f) {
+      if (td.funcs[f].params != nullptr) total += td.funcs[f].paramCount;
+    }
+  }
+  return total;
+}
 
 // Copies and checks the table; on failure returns null and sets *why.
 std::shared_ptr<Library> Build(const TYPELIB_DESC& desc, std::string* why) {
@@ -134,79 +189,103 @@ std::shared_ptr<Library> Build(const TYPELIB_DESC& desc, std::string* why) {
   if (!Named(desc.name)) return *why = "library without a name", nullptr;
   if (desc.typeCount > 0 && desc.types == nullptr) return *why = "types missing", nullptr;
   lib->libid = desc.libid;
-  lib->name = Text(desc.name);
-  lib->help = Text(desc.helpString);
+  lib->name = lib->text.Add(desc.name);
+  lib->help = lib->text.Add(desc.helpString);
   lib->major = desc.majorVersion;
   lib->minor = desc.minorVersion;
   lib->lcid = desc.lcid;
   lib->flags = desc.libFlags;
+  lib->types.reserve(desc.typeCount);
+  // Functions keep spans of this vector: it must not reallocate.
+  lib->params.reserve(ParamTotal(desc));
+  std::vector<std::uint64_t> slotsUsed;  // bit per slot, for the type at hand
   for (UINT t = 0; t < desc.typeCount; ++t) {
     const TYPELIB_TYPE_DESC& td = desc.types[t];
-    const std::string where = "type " + std::to_string(t) + (td.name ? std::string(" ") + td.name : "");
-    if (!Named(td.name)) return *why = where + ": no name", nullptr;
-    Type type{td.kind, Text(td.name), td.guid, Text(td.helpString), td.typeFlags, {}, {}, {}, {}};
+    if (!Named(td.name)) return *why = TypeWhere(t, td) + ": no name", nullptr;
     if ((td.funcCount && !td.funcs) || (td.implCount && !td.impls) || (td.constCount && !td.consts)) {
-      return *why = where + ": count without array", nullptr;
+      return *why = TypeWhere(t, td) + ": count without array", nullptr;
     }
     if ((td.funcCount && td.kind != TKIND_DISPATCH && td.kind != TKIND_INTERFACE) ||
         (td.implCount && td.kind != TKIND_COCLASS) ||
         (td.constCount && td.kind != TKIND_ENUM && td.kind != TKIND_ALIAS)) {
-      return *why = where + ": members do not fit its kind", nullptr;
+      return *why = TypeWhere(t, td) + ": members do not fit its kind", nullptr;
     }
-    std::set<SHORT> slots;
+    Type& type = lib->types.emplace_back();
+    type.kind = td.kind;
+    type.name = lib->text.Add(td.name);
+    type.guid = td.guid;
+    type.help = lib->text.Add(td.helpString);
+    type.flags = td.typeFlags;
+    type.funcs.reserve(td.funcCount);
+    std::fill(slotsUsed.begin(), slotsUsed.end(), 0);
     for (USHORT f = 0; f < td.funcCount; ++f) {
       const TYPELIB_FUNC_DESC& fd = td.funcs[f];
-      const std::string fwhere = where + " function " + std::to_string(f) + (fd.name ? std::string(" ") + fd.name : "");
-      if (!Named(fd.name)) return *why = fwhere + ": no name", nullptr;
+      if (!Named(fd.name)) return *why = FuncWhere(t, td, f, fd) + ": no name", nullptr;
       if (fd.invkind != INVOKE_FUNC && fd.invkind != INVOKE_PROPERTYGET &&
           fd.invkind != INVOKE_PROPERTYPUT && fd.invkind != INVOKE_PROPERTYPUTREF) {
-        return *why = fwhere + ": bad invoke kind", nullptr;
+        return *why = FuncWhere(t, td, f, fd) + ": bad invoke kind", nullptr;
       }
-      if (fd.vtableSlot < 7 && td.kind == TKIND_DISPATCH) return *why = fwhere + ": slot below 7", nullptr;
-      if (fd.vtableSlot < 3 || !slots.insert(fd.vtableSlot).second) {
-        return *why = fwhere + ": slot invalid or used twice", nullptr;
+      if (fd.vtableSlot < 7 && td.kind == TKIND_DISPATCH) {
+        return *why = FuncWhere(t, td, f, fd) + ": slot below 7", nullptr;
       }
-      if (fd.paramCount && !fd.params) return *why = fwhere + ": params missing", nullptr;
-      Func func{Text(fd.name), fd.memid, fd.invkind, fd.vtableSlot, Text(fd.helpString), {}, fd.funcFlags, {}};
+      bool slotFree = fd.vtableSlot >= 3;
+      if (slotFree) {
+        const auto slot = static_cast<std::size_t>(fd.vtableSlot);
+        if (slot / 64 >= slotsUsed.size()) slotsUsed.resize(slot / 64 + 1, 0);
+        const std::uint64_t bit = std::uint64_t{1} << (slot % 64);
+        slotFree = (slotsUsed[slot / 64] & bit) == 0;
+        slotsUsed[slot / 64] |= bit;
+      }
+      if (!slotFree) return *why = FuncWhere(t, td, f, fd) + ": slot invalid or used twice", nullptr;
+      if (fd.paramCount && !fd.params) return *why = FuncWhere(t, td, f, fd) + ": params missing", nullptr;
+      const std::size_t firstParam = lib->params.size();
       for (USHORT p = 0; p < fd.paramCount; ++p) {
         const TYPELIB_PARAM_DESC& pd = fd.params[p];
-        Param param{Text(pd.name), pd.vt, pd.flags};
+        const Param param{{}, pd.vt, pd.flags};
         if (!SupportedValueType(param.Base()) || (pd.vt & ~(VT_TYPEMASK | VT_BYREF))) {
-          return *why = fwhere + ": parameter " + std::to_string(p) + " has an unsupported type", nullptr;
+          return *why = FuncWhere(t, td, f, fd) + ": parameter " + std::to_string(p) + " has an unsupported type",
+                 nullptr;
         }
         if ((pd.flags & (PARAMFLAG_FOUT | PARAMFLAG_FRETVAL)) && !param.ByRef()) {
-          return *why = fwhere + ": out parameter " + std::to_string(p) + " is not VT_BYREF", nullptr;
+          return *why = FuncWhere(t, td, f, fd) + ": out parameter " + std::to_string(p) + " is not VT_BYREF",
+                 nullptr;
         }
         if (param.RetVal() && p + 1 != fd.paramCount) {
-          return *why = fwhere + ": [retval] is not the last parameter", nullptr;
+          return *why = FuncWhere(t, td, f, fd) + ": [retval] is not the last parameter", nullptr;
         }
-        func.params.push_back(std::move(param));
+        lib->params.push_back(Param{lib->text.Add(pd.name), pd.vt, pd.flags});
       }
+      Func func{lib->text.Add(fd.name), fd.memid, fd.invkind, fd.vtableSlot, {}, {}, fd.funcFlags, {}};
+      func.params = std::span<const Param>(lib->params.data() + firstParam, fd.paramCount);
       if (func.invkind == INVOKE_PROPERTYGET && !func.HasRetVal()) {
-        return *why = fwhere + ": propget without [retval]", nullptr;
+        return *why = FuncWhere(t, td, f, fd) + ": propget without [retval]", nullptr;
       }
       if ((func.invkind & (INVOKE_PROPERTYPUT | INVOKE_PROPERTYPUTREF)) &&
           (func.HasRetVal() || func.params.empty())) {
-        return *why = fwhere + ": propput needs a value and no [retval]", nullptr;
+        return *why = FuncWhere(t, td, f, fd) + ": propput needs a value and no [retval]", nullptr;
       }
+      func.help = lib->text.Add(fd.helpString);
       type.funcs.push_back(std::move(func));
     }
+    type.impls.reserve(td.implCount);
     for (USHORT i = 0; i < td.implCount; ++i) {
-      if (td.impls[i].typeIndex >= desc.typeCount) return *why = where + ": implemented type out of range", nullptr;
+      if (td.impls[i].typeIndex >= desc.typeCount) {
+        return *why = TypeWhere(t, td) + ": implemented type out of range", nullptr;
+      }
       type.impls.push_back(Impl{td.impls[i].typeIndex, td.impls[i].implTypeFlags});
     }
+    type.consts.reserve(td.constCount);
     for (USHORT c = 0; c < td.constCount; ++c) {
-      if (!Named(td.consts[c].name)) return *why = where + ": constant without a name", nullptr;
-      type.consts.push_back(Const{Text(td.consts[c].name), td.consts[c].value});
+      if (!Named(td.consts[c].name)) return *why = TypeWhere(t, td) + ": constant without a name", nullptr;
+      type.consts.push_back(Const{lib->text.Add(td.consts[c].name), td.consts[c].value});
     }
-    lib->types.push_back(std::move(type));
   }
   return lib;
 }
 
 // ---- Small helpers -----------------------------------------------------------------
 
-HRESULT GiveText(const std::u16string& text, BSTR* out) {
+HRESULT GiveText(std::u16string_view text, BSTR* out) {
   if (out == nullptr) return S_OK;
   *out = AllocBstr(text);
   return *out ? S_OK : E_OUTOFMEMORY;
@@ -321,6 +400,7 @@ void Prepare(Library& lib) {
   for (Type& type : lib.types) {
     Type::Lookup& lookup = type.lookup;
     lookup.callable = type.Callable();
+    lookup.sorted.reserve(type.funcs.size());
     for (std::size_t i = 0; i < type.funcs.size(); ++i) {
       Func& f = type.funcs[i];
       Func::Call& call = f.call;
@@ -328,16 +408,16 @@ void Prepare(Library& lib) {
       call.retvalType = call.retval ? f.params.back().Base() : static_cast<VARTYPE>(VT_EMPTY);
       call.inputs = f.InputCount();
       call.total = f.params.size();
-      call.ffiTypes.reserve(f.params.size() + 1);
-      call.ffiTypes.push_back(&ffi_type_pointer);
       bool integers = true;
-      for (const Param& p : f.params) {
-        call.ffiTypes.push_back(FfiTypeOf(p));
-        integers = integers && IntegerClass(p);
-      }
-      call.cifReady = ffi_prep_cif(&call.cif, FFI_DEFAULT_ABI, static_cast<unsigned>(call.ffiTypes.size()),
-                                   &ffi_type_sint32, call.ffiTypes.data()) == FFI_OK;
+      for (const Param& p : f.params) integers = integers && IntegerClass(p);
       call.direct = kDirectCalls && integers && f.params.size() + 1 <= kDirectArgs;
+      if (!call.direct) {
+        call.ffiTypes.reserve(f.params.size() + 1);
+        call.ffiTypes.push_back(&ffi_type_pointer);
+        for (const Param& p : f.params) call.ffiTypes.push_back(FfiTypeOf(p));
+        call.cifReady = ffi_prep_cif(&call.cif, FFI_DEFAULT_ABI, static_cast<unsigned>(call.ffiTypes.size()),
+                                     &ffi_type_sint32, call.ffiTypes.data()) == FFI_OK;
+      }
 
       auto at = std::lower_bound(lookup.sorted.begin(), lookup.sorted.end(), f.memid,
                                  [](const MemberIndex& m, MEMBERID id) { return m.memid < id; });
@@ -570,15 +650,17 @@ class TypeInfo final : public ITypeInfo {
     *count = 0;
     const Func* f = FindByMemid(memid);
     if (f == nullptr) return TYPE_E_ELEMENTNOTFOUND;
-    std::vector<const std::u16string*> all{&f->name};
-    for (const Param& p : f->params) {
-      if (!p.RetVal() && !p.name.empty()) all.push_back(&p.name);
-    }
-    for (const auto* name : all) {
-      if (*count >= max) break;
-      names[*count] = AllocBstr(*name);
-      if (names[*count] == nullptr) return E_OUTOFMEMORY;
+    const auto give = [&](std::u16string_view name) {
+      names[*count] = AllocBstr(name);
+      if (names[*count] == nullptr) return false;
       ++*count;
+      return true;
+    };
+    if (*count < max && !give(f->name)) return E_OUTOFMEMORY;
+    for (const Param& p : f->params) {
+      if (p.RetVal() || p.name.empty()) continue;
+      if (*count >= max) break;
+      if (!give(p.name)) return E_OUTOFMEMORY;
     }
     return S_OK;
   }
@@ -632,8 +714,8 @@ class TypeInfo final : public ITypeInfo {
 
   STDMETHODIMP GetDocumentation(MEMBERID memid, BSTR* name, BSTR* doc, DWORD* context,
                                 BSTR* helpFile) override {
-    const std::u16string* n = nullptr;
-    const std::u16string* d = nullptr;
+    const std::u16string_view* n = nullptr;
+    const std::u16string_view* d = nullptr;
     if (memid == MEMBERID_NIL) {
       n = &type().name;
       d = &type().help;
@@ -917,8 +999,8 @@ class TypeLib final : public ITypeLib {
   STDMETHODIMP GetDocumentation(INT index, BSTR* name, BSTR* doc, DWORD* context,
                                 BSTR* helpFile) override {
     if (index < -1 || index >= static_cast<INT>(lib_->types.size())) return TYPE_E_ELEMENTNOTFOUND;
-    const std::u16string& n = index == -1 ? lib_->name : lib_->types[index].name;
-    const std::u16string& d = index == -1 ? lib_->help : lib_->types[index].help;
+    const std::u16string_view n = index == -1 ? lib_->name : lib_->types[index].name;
+    const std::u16string_view d = index == -1 ? lib_->help : lib_->types[index].help;
     if (name) *name = nullptr;
     if (doc) *doc = nullptr;
     if (helpFile) *helpFile = nullptr;
@@ -932,7 +1014,7 @@ class TypeLib final : public ITypeLib {
   STDMETHODIMP IsName(LPOLESTR name, ULONG, BOOL* found) override {
     if (name == nullptr || found == nullptr) return E_INVALIDARG;
     *found = FALSE;
-    auto check = [&](const std::u16string& candidate) {
+    auto check = [&](std::u16string_view candidate) {
       if (!*found && EqualsNoCase(candidate, View(name))) {
         std::copy(candidate.begin(), candidate.end(), name);
         *found = TRUE;

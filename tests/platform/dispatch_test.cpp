@@ -462,6 +462,24 @@ TEST_F(DispatchTest, LibrariesWithoutAValidTableDoNotLoad) {
   EXPECT_EQ(lib.Get(), nullptr);
 }
 
+// Slots are unique within an interface, not across interfaces.
+TEST_F(DispatchTest, SlotsAreCheckedPerInterface) {
+  ComPtr<ITypeLib> lib;
+  ASSERT_EQ(LoadTypeLib(quillon::Utf8ToUtf16(TEST_SLOTS_PATH).c_str(), &lib), S_OK);
+  ASSERT_EQ(lib->GetTypeInfoCount(), 2u);
+  for (UINT t = 0; t < 2; ++t) {
+    ComPtr<ITypeInfo> info;
+    ASSERT_EQ(lib->GetTypeInfo(t, &info), S_OK);
+    FUNCDESC* fd = nullptr;
+    ASSERT_EQ(info->GetFuncDesc(t == 0 ? 2 : 1, &fd), S_OK);
+    EXPECT_EQ(fd->oVft, static_cast<SHORT>(200 * sizeof(void*)));
+    info->ReleaseFuncDesc(fd);
+  }
+  ComPtr<ITypeLib> twice;
+  EXPECT_EQ(LoadTypeLib(quillon::Utf8ToUtf16(TEST_SLOTS_TWICE_PATH).c_str(), &twice), TYPE_E_CANTLOADLIBRARY);
+  EXPECT_EQ(twice.Get(), nullptr);
+}
+
 TEST_F(DispatchTest, RegistrationRoundTripLeavesUnrelatedKeys) {
   const std::u16string libid = u"{6A1C39E2-5B0D-4C7E-9F21-3D8E4B7A0C14}";
   const std::u16string iid = u"{6A1C39E2-5B0D-4C7E-9F21-3D8E4B7A0C12}";

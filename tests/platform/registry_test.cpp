@@ -164,6 +164,76 @@ TEST_F(RegistryTest, CorruptFileIsReportedAndLeftAlone) {
   RegCloseKey(key);
 }
 
+// A file written by hand: sections out of tree order, names spelt
+// differently from one section to the next, the same path under two roots,
+// empty path parts, CRLF line ends, escapes next to non-ASCII text, and a
+// value given twice.
+TEST_F(RegistryTest, HandWrittenFileReadsAsWritten) {
+  WriteRegistryFile(
+      "; written by hand\r\n"
+      "[HKEY_CURRENT_USER\\Software\\A]\r\n"
+      "@=\"first\"\r\n"
+      "[hkey_current_user\\SOFTWARE\\a\\Sub]\n"
+      "\"Name\"=\"user\"\n"
+      "[HKEY_LOCAL_MACHINE\\Software\\A\\Sub]\n"
+      "\"Name\"=\"machine\"\n"
+      "[HKEY_CURRENT_USER\\Software\\\\B\\Deep\\]\n"
+      "@=\"deep\"\n"
+      "[HKEY_CURRENT_USER\\Software\\A]\n"
+      "\"Text\"=\"K\xC3\xB6ln \\\"q\\\"\\t\xF0\x9F\x98\x80 \\\\ end\"\n"
+      "\"Twice\"=\"one\"\n"
+      "\"TWICE\"=\"two\"\n"
+      "[HKEY_CURRENT_USER\\Software\\A\\Sub]\n"
+      "\"Other\"=\"user too\"\n"
+      "[HKEY_USERS]\n"
+      "\"AtTheRoot\"=\"r\"\n"
+      "[HKEY_CURRENT_USER\\Bad\xFF]\n");
+  std::u16string value;
+  ASSERT_EQ(GetString(HKEY_CURRENT_USER, u"Software\\A", u"", &value), ERROR_SUCCESS);
+  EXPECT_EQ(value, u"first");
+  ASSERT_EQ(GetString(HKEY_CURRENT_USER, u"Software\\A\\Sub", u"Name", &value), ERROR_SUCCESS);
+  EXPECT_EQ(value, u"user");
+  ASSERT_EQ(GetString(HKEY_CURRENT_USER, u"Software\\A\\Sub", u"Other", &value), ERROR_SUCCESS);
+  EXPECT_EQ(value, u"user too");
+  ASSERT_EQ(GetString(HKEY_LOCAL_MACHINE, u"Software\\A\\Sub", u"Name", &value), ERROR_SUCCESS);
+  EXPECT_EQ(value, u"machine");
+  EXPECT_EQ(GetString(HKEY_LOCAL_MACHINE, u"Software\\A\\Sub", u"Other", &value), ERROR_FILE_NOT_FOUND);
+  ASSERT_EQ(GetString(HKEY_CURRENT_USER, u"Software\\B\\Deep", u"", &value), ERROR_SUCCESS);
+  EXPECT_EQ(value, u"deep");
+  ASSERT_EQ(GetString(HKEY_CURRENT_USER, u"Software\\A", u"Text", &value), ERROR_SUCCESS);
+  EXPECT_EQ(value, u"K\u00F6ln \"q\"\t\U0001F600 \\ end");
+  ASSERT_EQ(GetString(HKEY_CURRENT_USER, u"Software\\A", u"twice", &value), ERROR_SUCCESS);
+  EXPECT_EQ(value, u"two");
+  ASSERT_EQ(GetString(HKEY_USERS, u"", u"AtTheRoot", &value), ERROR_SUCCESS);
+  EXPECT_EQ(value, u"r");
+  EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, u"Bad\uFFFD"));
+
+  // One key per name whatever the spelling, named as first written.
+  const auto subkeys = [](HKEY root, const char16_t* path) {
+    std::vector<std::u16string> names;
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(root, path, 0, KEY_READ, &key) != ERROR_SUCCESS) return names;
+    char16_t name[64];
+    DWORD len = 64;
+    for (DWORD i = 0; RegEnumKeyExW(key, i, name, &len, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+         ++i, len = 64) {
+      names.emplace_back(name, len);
+    }
+    RegCloseKey(key);
+    return names;
+  };
+  EXPECT_EQ(subkeys(HKEY_CURRENT_USER, u""), (std::vector<std::u16string>{u"Bad\uFFFD", u"Software"}));
+  EXPECT_EQ(subkeys(HKEY_CURRENT_USER, u"Software"), (std::vector<std::u16string>{u"A", u"B"}));
+  EXPECT_EQ(subkeys(HKEY_CURRENT_USER, u"Software\\A"), (std::vector<std::u16string>{u"Sub"}));
+
+  // Saved again, the later of the two spellings of a value wins.
+  ASSERT_EQ(SetString(HKEY_CURRENT_USER, u"Software\\A", u"New", u"x"), ERROR_SUCCESS);
+  const std::string saved = ReadRegistryFile();
+  EXPECT_NE(saved.find("\"TWICE\"=\"two\""), std::string::npos) << saved;
+  EXPECT_EQ(saved.find("\"Twice\""), std::string::npos) << saved;
+  EXPECT_NE(saved.find("\"Text\"=\"K\xC3\xB6ln \\\"q\\\"\\t\xF0\x9F\x98\x80 \\\\ end\""), std::string::npos) << saved;
+}
+
 TEST_F(RegistryTest, UnreadableLocationIsAFailureNotACrash) {
   std::filesystem::create_directory(registry_);  // a folder where the file should be
   HKEY key = nullptr;

@@ -133,6 +133,21 @@ TEST(TextHelpers, Utf16AndUtf8ConvertBothWays) {
   EXPECT_EQ(quillon::ToUtf8(nullptr), "");
 }
 
+// ASCII runs are converted several bytes at a time: text around the edges
+// of such runs, and malformed bytes right after one.
+TEST(TextHelpers, Utf8ToUtf16AroundLongAsciiRuns) {
+  EXPECT_EQ(quillon::Utf8ToUtf16("12345678"), u"12345678");
+  EXPECT_EQ(quillon::Utf8ToUtf16("1234567890abcdefXYZ"), u"1234567890abcdefXYZ");
+  EXPECT_EQ(quillon::Utf8ToUtf16("1234567\xC3\xB6" "abcdefgh"), u"1234567\u00F6abcdefgh");
+  EXPECT_EQ(quillon::Utf8ToUtf16("12345678\xC3\xB6" "abcdefgh"), u"12345678\u00F6abcdefgh");
+  EXPECT_EQ(quillon::Utf8ToUtf16("123456\xF0\x9F\x98\x80" "abcdefghij"), u"123456\U0001F600abcdefghij");
+  EXPECT_EQ(quillon::Utf8ToUtf16("abcdefgh\xFF" "abcdefgh\x80"), u"abcdefgh\uFFFDabcdefgh\uFFFD");
+  EXPECT_EQ(quillon::Utf8ToUtf16("abcdefg\xE2\x82"), u"abcdefg\uFFFD\uFFFD");  // cut short at the end
+  std::u16string reused = u"longer text that was here before";
+  quillon::Utf8ToUtf16("K\xC3\xB6ln", &reused);
+  EXPECT_EQ(reused, u"K\u00F6ln");
+}
+
 TEST(GuidText, FormatsAndParsesCanonicalForm) {
   OLECHAR text[39];
   ASSERT_EQ(StringFromGUID2(IID_IDispatch, text, 39), 39);
