@@ -364,10 +364,11 @@ void MakeDirectories(const std::string& dir) {
   }
 }
 
-FileStamp StampOf(int fd) {
+// What tells one version of the file from another; `exists` false when
+// the stat call failed.
+FileStamp StampFrom(int statResult, const struct stat& st) {
   FileStamp stamp;
-  struct stat st;
-  if (fstat(fd, &st) == 0) {
+  if (statResult == 0) {
     stamp.exists = true;
     stamp.dev = st.st_dev;
     stamp.ino = st.st_ino;
@@ -377,17 +378,16 @@ FileStamp StampOf(int fd) {
   return stamp;
 }
 
-FileStamp StampOf(const std::string& path) {
-  FileStamp stamp;
+FileStamp StampOf(int fd) {
   struct stat st;
-  if (stat(path.c_str(), &st) == 0) {
-    stamp.exists = true;
-    stamp.dev = st.st_dev;
-    stamp.ino = st.st_ino;
-    stamp.size = st.st_size;
-    stamp.mtimeNs = static_cast<long long>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec;
-  }
-  return stamp;
+  const int result = fstat(fd, &st);
+  return StampFrom(result, st);
+}
+
+FileStamp StampOf(const std::string& path) {
+  struct stat st;
+  const int result = stat(path.c_str(), &st);
+  return StampFrom(result, st);
 }
 
 bool WriteAll(int fd, const std::string& data) {
