@@ -6,6 +6,7 @@
 
 #include "component_env.h"
 #include "quillon_text.h"
+#include "registry_read.h"
 
 namespace quillon::testing {
 namespace {
@@ -19,25 +20,6 @@ ComPtr<IClassFactory> Factory() {
             S_OK);
   return f;
 }
-
-std::u16string GuidText(REFGUID g) {
-  OLECHAR text[40] = {};
-  StringFromGUID2(g, text, 40);
-  return text;
-}
-
-// The value of HKCR\key (default value when name is null), or "<missing>".
-std::u16string Value(const std::u16string& key, const OLECHAR* name = nullptr) {
-  HKEY h = nullptr;
-  if (RegOpenKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, &h) != ERROR_SUCCESS) return u"<missing>";
-  OLECHAR buffer[1024] = {};
-  DWORD size = sizeof buffer, type = 0;
-  const LSTATUS s = RegQueryValueExW(h, name, nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size);
-  RegCloseKey(h);
-  return s == ERROR_SUCCESS ? std::u16string(buffer) : u"<no value>";
-}
-
-bool KeyExists(const std::u16string& key) { return Value(key) != u"<missing>"; }
 
 const std::u16string kClassKey = u"CLSID\\" + GuidText(CLSID_Preferences);
 

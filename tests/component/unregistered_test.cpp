@@ -11,26 +11,14 @@
 
 #include "Quillon.h"
 #include "quillon_text.h"
+#include "registry_read.h"
 #include "temp_dir.h"
 
 namespace quillon {
 namespace {
 
-std::u16string Value(const std::u16string& key) {
-  HKEY h = nullptr;
-  if (RegOpenKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, &h) != ERROR_SUCCESS) return u"<missing>";
-  OLECHAR buffer[1024] = {};
-  DWORD size = sizeof buffer, type = 0;
-  const LSTATUS s = RegQueryValueExW(h, nullptr, nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size);
-  RegCloseKey(h);
-  return s == ERROR_SUCCESS ? std::u16string(buffer) : u"<no value>";
-}
-
-std::u16string GuidText(REFGUID g) {
-  OLECHAR text[40] = {};
-  StringFromGUID2(g, text, 40);
-  return text;
-}
+using testing::GuidText;
+using testing::Value;
 
 TEST(Unregistered, LifeBeforeAndAfterRegistration) {
   testing::TempDir dir;
