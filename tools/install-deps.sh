@@ -10,6 +10,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev libffi-dev
   qt6-base-dev
   srecord binutils
+  mingw-w64-tools libwine-dev libwine g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine wine64
   xvfb xauth xdotool imagemagick hyperfine python3 fonts-urw-base35
 )
 

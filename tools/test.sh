@@ -19,13 +19,13 @@ run_build() {
   ctest --test-dir "$dir" -j "$jobs" --timeout 300
 }
 
-run_build build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+run_build build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLON_WERROR=ON
 ASAN_OPTIONS=detect_leaks=1:halt_on_error=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
-  run_build build-asan -DCMAKE_BUILD_TYPE=Debug -DQUILLON_SANITIZE=ON -DQUILLON_BENCH=OFF
+  run_build build-asan -DCMAKE_BUILD_TYPE=Debug -DQUILLON_SANITIZE=ON -DQUILLON_BENCH=OFF -DQUILLON_WERROR=ON
 
 # The tests that run threads or processes at once, under ThreadSanitizer.
 echo "=== build: build-tsan (concurrency tests)"
-cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLON_TSAN=ON -DQUILLON_EDITOR=OFF -DQUILLON_BENCH=OFF
+cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLON_TSAN=ON -DQUILLON_WERROR=ON -DQUILLON_EDITOR=OFF -DQUILLON_BENCH=OFF
 cmake --build build-tsan -j "$jobs" --target platform_tests component_object_tests platform_registry_writer
 TSAN_OPTIONS=halt_on_error=1 ctest --test-dir build-tsan --timeout 300 -R "EachThreadHasItsOwnSlot|WritingAtOnce|ThisThreadOnly|Concurrency[.]"
 
