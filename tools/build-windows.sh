@@ -19,7 +19,7 @@ if [[ ${#missing[@]} -gt 0 ]]; then
   exit 0
 fi
 
-cmake -S . -B "$dir" -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
+cmake -S . -B "$dir" -G Ninja --no-warn-unused-cli -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
   -DCMAKE_BUILD_TYPE=Release "-DCMAKE_CXX_FLAGS_RELEASE=-O2 -DNDEBUG" -DQUILLON_WERROR=ON >/dev/null
 cmake --build "$dir" -j "$(nproc)"
 echo "build-windows: $(cd "$dir/bin" && ls -- *.dll *.exe 2>/dev/null | tr '\n' ' ')in $dir/bin"

@@ -400,7 +400,10 @@ void TypeCases() {
                 attr->wMajorVerNum, attr->wMinorVerNum);
     for (UINT i = 0; i < attr->cFuncs; ++i) {
       FUNCDESC* f = nullptr;
-      if (FAILED(info->GetFuncDesc(i, &f))) continue;
+      if (const HRESULT got = info->GetFuncDesc(i, &f); FAILED(got)) {
+        std::printf("func %u: %s\n", i, Hex(got).c_str());
+        continue;
+      }
       BSTR names[4] = {};
       UINT got = 0;
       info->GetNames(f->memid, names, 4, &got);
