@@ -553,6 +553,75 @@ void StringCases() {
   SysFreeString(s);
 }
 
+// Thread error information: one slot, emptied by the one who takes it.
+void ErrorInfoCases() {
+  IErrorInfo* info = nullptr;
+  SetErrorInfo(0, nullptr);
+  HRESULT hr = GetErrorInfo(0, &info);
+  std::printf("GetErrorInfo of an empty slot: %s %s\n", Hex(hr).c_str(), info == nullptr ? "null" : "object");
+  ICreateErrorInfo* create = nullptr;
+  hr = CreateErrorInfo(&create);
+  std::printf("CreateErrorInfo: %s\n", Hex(hr).c_str());
+  if (create == nullptr) return;
+  create->SetDescription(const_cast<LPOLESTR>(OLESTR("text")));
+  IErrorInfo* made = nullptr;
+  create->QueryInterface(IID_IErrorInfo, reinterpret_cast<void**>(&made));
+  create->Release();
+  hr = SetErrorInfo(0, made);
+  made->Release();
+  BSTR source = nullptr;
+  BSTR description = nullptr;
+  BSTR help = nullptr;
+  DWORD context = 7;
+  const HRESULT taken = GetErrorInfo(0, &info);
+  if (info != nullptr) {
+    info->GetSource(&source);
+    info->GetDescription(&description);
+    info->GetHelpFile(&help);
+    info->GetHelpContext(&context);
+    info->Release();
+  }
+  // (The interface id is left out: never set, it is undefined under Wine.)
+  std::printf("SetErrorInfo then GetErrorInfo: %s %s %s %s %s %lu\n", Hex(hr).c_str(), Hex(taken).c_str(),
+              Text(source).c_str(), Text(description).c_str(), Text(help).c_str(), static_cast<unsigned long>(context));
+  SysFreeString(source);
+  SysFreeString(description);
+  SysFreeString(help);
+  info = nullptr;
+  hr = GetErrorInfo(0, &info);
+  std::printf("GetErrorInfo once more: %s %s\n", Hex(hr).c_str(), info == nullptr ? "null" : "object");
+}
+
+// Finding and creating the class by its names.
+void ActivationCases(REFCLSID clsid) {
+  CLSID found{};
+  HRESULT hr = CLSIDFromProgID(OLESTR("Quillon.Preferences.1"), &found);
+  std::printf("CLSIDFromProgID(versioned): %s %s\n", Hex(hr).c_str(), Guid(found).c_str());
+  found = IID_IDispatch;
+  hr = CLSIDFromProgID(OLESTR("Quillon.NoSuchClass"), &found);
+  std::printf("CLSIDFromProgID(unknown): %s %s\n", Hex(hr).c_str(), Guid(found).c_str());
+  found = IID_IDispatch;
+  hr = CLSIDFromString(OLESTR("{49a6ee4c-4943-475a-9561-2772ebbe59f5}"), &found);
+  std::printf("CLSIDFromString(lower case): %s %s\n", Hex(hr).c_str(), Guid(found).c_str());
+  hr = CLSIDFromString(OLESTR("49A6EE4C-4943-475A-9561-2772EBBE59F5"), &found);
+  std::printf("CLSIDFromString(no braces): %s\n", Hex(hr).c_str());
+  LPOLESTR progId = nullptr;
+  hr = ProgIDFromCLSID(clsid, &progId);
+  std::printf("ProgIDFromCLSID: %s %s\n", Hex(hr).c_str(),
+              progId == nullptr ? "null" : Text(progId, static_cast<UINT>(OleString(progId).size())).c_str());
+  CoTaskMemFree(progId);
+  OLECHAR small[10] = {};
+  std::printf("StringFromGUID2 into 10 characters: %d\n", StringFromGUID2(clsid, small, 10));
+  IUnknown* object = nullptr;
+  hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_ITypeLib, reinterpret_cast<void**>(&object));
+  std::printf("CoCreateInstance for an interface it lacks: %s %s\n", Hex(hr).c_str(), object ? "object" : "null");
+  if (object != nullptr) object->Release();
+  object = nullptr;
+  hr = CoCreateInstance(IID_ITypeLib, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, reinterpret_cast<void**>(&object));
+  std::printf("CoCreateInstance of an unregistered class: %s %s\n", Hex(hr).c_str(), object ? "object" : "null");
+  if (object != nullptr) object->Release();
+}
+
 }  // namespace
 
 int main() {
@@ -570,6 +639,8 @@ int main() {
   }
   std::printf("create Quillon.Preferences: %s\n", Hex(hr).c_str());
   if (g_object == nullptr) return 1;
+  ActivationCases(clsid);
+  ErrorInfoCases();
   NameCases();
   GetCases();
   IndexCases();
