@@ -476,7 +476,12 @@ void ConversionCases() {
                             OLESTR("1,000"),  OLESTR("1.000,5"), OLESTR("$5"), OLESTR("(5)"),   OLESTR("5-"),
                             OLESTR("12abc"),  OLESTR(""),      OLESTR(" "),     OLESTR("True"),  OLESTR("false"),
                             OLESTR("#TRUE#"), OLESTR("0x10"),  OLESTR("1e400"), OLESTR("-1e-400"), OLESTR("32768"),
-                            OLESTR("4294967295"), OLESTR("\u0661\u0662")};
+                            OLESTR("4294967295"), OLESTR("\u0661\u0662"), OLESTR(" True "), OLESTR("#true#"),
+                            OLESTR("-&H10"), OLESTR("5--"),  OLESTR("(-5)"),  OLESTR("1e5+"),  OLESTR("1,,0"),
+                            OLESTR(",5"),     OLESTR("$1,234.50"), OLESTR("1.5$"), OLESTR("1e+2"), OLESTR("1e2.5"),
+                            OLESTR("&H-1"),   OLESTR("1 000"), OLESTR(".5e1"), OLESTR("-.5"), OLESTR("0.5"),
+                            OLESTR("000"),    OLESTR("&H"),    OLESTR("&O8"),  OLESTR("&HFFFFFFFFFFFFFFFF"),
+                            OLESTR("9999999999"), OLESTR("2.50000000000000000001"), OLESTR("1e-5")};
   const VARTYPE targets[] = {VT_I2, VT_I4, VT_UI4, VT_INT, VT_UI1, VT_R8, VT_BOOL};
   for (const OLECHAR* t : texts) {
     std::string line = "text " + Text(t, static_cast<UINT>(OleString(t).size())) + ":";
@@ -493,7 +498,7 @@ void ConversionCases() {
   }
   VARIANT sources[] = {R8(0.5),     R8(1.5),        R8(-1.5),     R8(32767.5), R8(-32768.5), R8(2147483647.4),
                              R8(4294967295.5), R8(1e300), R8(0.1),      R8(1.0 / 3), R8(1e15),     R8(123456789012345680.0),
-                             R8(-0.0),    Bool(true),     Bool(false),  I4(-1),      I4(65536),    I2(-1),
+                             R8(-0.0),    R8(1e-5),       R8(-1.5e300), Bool(true),     Bool(false),  I4(-1),      I4(65536),    I2(-1),
                              UI4(2147483648u), I8(-2147483649LL), Empty(), Null()};
   const VARTYPE numberTargets[] = {VT_I2, VT_I4, VT_UI4, VT_UI1, VT_BOOL, VT_BSTR};
   int n = 0;
