@@ -1,6 +1,8 @@
 // VARIANT lifetime and conversions.
 
+#include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -13,15 +15,40 @@
 namespace quillon::platform {
 namespace {
 
-// A source value reduced to one of a few kinds.
+// A number given as text: the value is digits x 10^exponent (digits without
+// leading or trailing zeros; none for zero).
+struct Decimal {
+  bool negative = false;
+  std::string digits;
+  int exponent = 0;
+};
+
+// A source value reduced to one of a few kinds. Integers remember their
+// width, because a signed and an unsigned integer of the same width convert
+// into each other bit for bit.
 struct Scalar {
-  enum Kind { kEmpty, kSigned, kUnsigned, kDouble, kBool, kText } kind = kEmpty;
+  enum Kind { kEmpty, kSigned, kUnsigned, kDouble, kBool, kText, kDecimal } kind = kEmpty;
   long long s = 0;
   unsigned long long u = 0;
+  int bits = 0;
   double d = 0;
   bool b = false;
   std::u16string text;
+  Decimal number;
 };
+
+HRESULT Signed(long long value, int bits, Scalar* out) {
+  out->kind = Scalar::kSigned;
+  out->s = value;
+  out->bits = bits;
+  return S_OK;
+}
+HRESULT Unsigned(unsigned long long value, int bits, Scalar* out) {
+  out->kind = Scalar::kUnsigned;
+  out->u = value;
+  out->bits = bits;
+  return S_OK;
+}
 
 HRESULT ToScalar(const VARIANT& v, Scalar* out) {
   const VARTYPE vt = v.vt;
@@ -29,19 +56,16 @@ HRESULT ToScalar(const VARIANT& v, Scalar* out) {
   if (ref && v.byref == nullptr) return E_INVALIDARG;
   switch (vt & ~VT_BYREF) {
     case VT_EMPTY: out->kind = Scalar::kEmpty; return ref ? DISP_E_BADVARTYPE : S_OK;
-    case VT_I1: out->kind = Scalar::kSigned; out->s = ref ? *v.pcVal : v.cVal; return S_OK;
-    case VT_I2: out->kind = Scalar::kSigned; out->s = ref ? *v.piVal : v.iVal; return S_OK;
-    case VT_I4: out->kind = Scalar::kSigned; out->s = ref ? *v.plVal : v.lVal; return S_OK;
-    case VT_INT: out->kind = Scalar::kSigned; out->s = ref ? *v.pintVal : v.intVal; return S_OK;
-    case VT_I8: out->kind = Scalar::kSigned; out->s = ref ? *v.pllVal : v.llVal; return S_OK;
-    case VT_UI1: out->kind = Scalar::kUnsigned; out->u = ref ? *v.pbVal : v.bVal; return S_OK;
-    case VT_UI2: out->kind = Scalar::kUnsigned; out->u = ref ? *v.puiVal : v.uiVal; return S_OK;
-    case VT_UI4: out->kind = Scalar::kUnsigned; out->u = ref ? *v.pulVal : v.ulVal; return S_OK;
-    case VT_UINT: out->kind = Scalar::kUnsigned; out->u = ref ? *v.puintVal : v.uintVal; return S_OK;
-    case VT_UI8:
-      out->kind = Scalar::kUnsigned;
-      out->u = ref ? *static_cast<ULONGLONG*>(v.byref) : v.ullVal;
-      return S_OK;
+    case VT_I1: return Signed(ref ? *v.pcVal : v.cVal, 8, out);
+    case VT_I2: return Signed(ref ? *v.piVal : v.iVal, 16, out);
+    case VT_I4: return Signed(ref ? *v.plVal : v.lVal, 32, out);
+    case VT_INT: return Signed(ref ? *v.pintVal : v.intVal, 32, out);
+    case VT_I8: return Signed(ref ? *v.pllVal : v.llVal, 64, out);
+    case VT_UI1: return Unsigned(ref ? *v.pbVal : v.bVal, 8, out);
+    case VT_UI2: return Unsigned(ref ? *v.puiVal : v.uiVal, 16, out);
+    case VT_UI4: return Unsigned(ref ? *v.pulVal : v.ulVal, 32, out);
+    case VT_UINT: return Unsigned(ref ? *v.puintVal : v.uintVal, 32, out);
+    case VT_UI8: return Unsigned(ref ? *static_cast<ULONGLONG*>(v.byref) : v.ullVal, 64, out);
     case VT_R4: out->kind = Scalar::kDouble; out->d = ref ? *v.pfltVal : v.fltVal; return S_OK;
     case VT_R8: out->kind = Scalar::kDouble; out->d = ref ? *v.pdblVal : v.dblVal; return S_OK;
     case VT_BOOL:
@@ -68,84 +92,186 @@ HRESULT ToScalar(const VARIANT& v, Scalar* out) {
   }
 }
 
-bool IsBlank(char16_t c) { return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n'; }
+bool IsBlank(char16_t c) { return c == u' ' || (c >= u'\t' && c <= u'\r'); }
+bool IsDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
+int HexValue(char16_t c) {
+  if (IsDigit(c)) return c - u'0';
+  if (c >= u'a' && c <= u'f') return c - u'a' + 10;
+  if (c >= u'A' && c <= u'F') return c - u'A' + 10;
+  return -1;
+}
 
-// Text to a number: blanks around it, a sign, decimal digits with an
-// optional fraction and exponent; or "&H" hexadecimal / "&O" octal, which
-// give the raw bits (see ToInteger).
+// Text to a number, with the number format of U.S. English as the
+// automation library reads it: blanks, signs (leading or trailing, "(5)"
+// negative), a "$" before or after, "," between digits (ignored), one ".",
+// an exponent; or "&H" hexadecimal / "&O" octal, which give a bit pattern
+// (kUnsigned of 64 bits; a sign in front of them is ignored).
 HRESULT ParseNumber(std::u16string_view t, Scalar* out) {
-  while (!t.empty() && IsBlank(t.front())) t.remove_prefix(1);
-  while (!t.empty() && IsBlank(t.back())) t.remove_suffix(1);
-  if (t.empty()) return DISP_E_TYPEMISMATCH;
-  if (t.size() >= 2 && t[0] == u'&' && (t[1] == u'H' || t[1] == u'h' || t[1] == u'O' || t[1] == u'o')) {
-    const unsigned base = (t[1] == u'H' || t[1] == u'h') ? 16 : 8;
-    t.remove_prefix(2);
-    if (t.empty()) return DISP_E_TYPEMISMATCH;
-    unsigned long long value = 0;
-    for (char16_t c : t) {
-      unsigned digit;
-      if (c >= u'0' && c <= u'9') digit = c - u'0';
-      else if (c >= u'a' && c <= u'f') digit = c - u'a' + 10;
-      else if (c >= u'A' && c <= u'F') digit = c - u'A' + 10;
-      else return DISP_E_TYPEMISMATCH;
-      if (digit >= base) return DISP_E_TYPEMISMATCH;
-      if (value > (std::numeric_limits<unsigned long long>::max() - digit) / base) return DISP_E_OVERFLOW;
-      value = value * base + digit;
-    }
-    out->kind = Scalar::kUnsigned;
-    out->u = value;
-    return S_OK;
-  }
-  // Validate the shape first; strtod alone would also take "inf", "0x1p3".
-  std::string ascii;
   std::size_t i = 0;
-  if (t[i] == u'+' || t[i] == u'-') ascii.push_back(static_cast<char>(t[i++]));
-  std::size_t digits = 0;
-  while (i < t.size() && t[i] >= u'0' && t[i] <= u'9') ascii.push_back(static_cast<char>(t[i++])), ++digits;
-  if (i < t.size() && t[i] == u'.') {
-    ascii.push_back(static_cast<char>(t[i++]));
-    while (i < t.size() && t[i] >= u'0' && t[i] <= u'9') ascii.push_back(static_cast<char>(t[i++])), ++digits;
+  const auto at = [&](std::size_t k) { return k < t.size() ? t[k] : u'\0'; };
+  Decimal d;
+  bool leadingPlus = false, leadingMinus = false, currency = false, parens = false, point = false;
+  bool zero = false;  // a zero was skipped, so "0" alone is a number
+  const auto skipZerosAfterPoint = [&] {
+    while (d.digits.empty() && at(i) == u'0') ++i, --d.exponent, zero = true;
+  };
+  for (;;) {
+    const char16_t c = at(i);
+    if (c == u'.') {
+      point = true;
+      ++i;
+      skipZerosAfterPoint();
+      break;
+    }
+    if (IsBlank(c)) {
+      ++i;
+    } else if (c == u',') {
+      return DISP_E_TYPEMISMATCH;  // no separator before the first digit
+    } else if (c == u'+' && !leadingPlus) {
+      leadingPlus = true, ++i;
+    } else if (c == u'-' && !leadingMinus) {
+      leadingMinus = d.negative = true, ++i;
+    } else if (c == u'$' && !currency) {
+      currency = true, ++i;
+    } else if (c == u'(' && !parens) {
+      parens = true, ++i;
+    } else {
+      break;
+    }
   }
-  if (digits == 0) return DISP_E_TYPEMISMATCH;
-  if (i < t.size() && (t[i] == u'e' || t[i] == u'E')) {
-    ascii.push_back('e');
-    ++i;
-    if (i < t.size() && (t[i] == u'+' || t[i] == u'-')) ascii.push_back(static_cast<char>(t[i++]));
-    std::size_t expDigits = 0;
-    while (i < t.size() && t[i] >= u'0' && t[i] <= u'9') ascii.push_back(static_cast<char>(t[i++])), ++expDigits;
-    if (expDigits == 0) return DISP_E_TYPEMISMATCH;
+  unsigned base = 10;
+  if (!currency && !point && at(i) == u'&') {
+    const char16_t kind = at(i + 1);
+    if (kind == u'H' || kind == u'h') base = 16;
+    if (kind == u'O' || kind == u'o') base = 8;
+    if (base != 10) i += 2;
   }
-  if (i != t.size()) return DISP_E_TYPEMISMATCH;
-  errno = 0;
-  const double d = std::strtod(ascii.c_str(), nullptr);
-  if (errno == ERANGE && std::isinf(d)) return DISP_E_OVERFLOW;
-  out->kind = Scalar::kDouble;
-  out->d = d;
+  while (at(i) == u'0') ++i, zero = true;
+  unsigned long long bitsValue = 0;
+  bool bitsOverflow = false;
+  bool exponent = false, inExponent = false, negativeExponent = false;
+  for (; i < t.size(); ++i) {
+    const char16_t c = t[i];
+    const int value = HexValue(c);
+    if (inExponent && IsDigit(c)) {
+      long long e = 0;
+      while (IsDigit(at(i))) e = std::min<long long>(e * 10 + (t[i++] - u'0'), 100000);
+      d.exponent += static_cast<int>(negativeExponent ? -e : e);
+      inExponent = false;
+      --i;
+    } else if (base != 10 && value >= 0 && static_cast<unsigned>(value) < base) {
+      if (bitsValue > (~0ULL >> (base == 16 ? 4 : 3))) bitsOverflow = true;
+      bitsValue = bitsValue * base + static_cast<unsigned>(value);
+      d.digits.push_back('1');  // only counted
+    } else if (base == 10 && IsDigit(c) && !inExponent) {
+      d.digits.push_back(static_cast<char>(c));
+      if (point) --d.exponent;
+    } else if (base == 10 && c == u',') {
+      // thousands separator, anywhere among the digits
+    } else if (base == 10 && c == u'.' && !point && !exponent) {
+      point = true;
+      ++i;
+      skipZerosAfterPoint();
+      --i;
+    } else if (base == 10 && (c == u'e' || c == u'E') && !currency && !exponent) {
+      exponent = inExponent = true;
+    } else if (inExponent && (c == u'+' || c == u'-')) {
+      if (c == u'-') negativeExponent = true;
+    } else {
+      break;
+    }
+  }
+  if (inExponent) return DISP_E_TYPEMISMATCH;
+  for (; i < t.size(); ++i) {
+    const char16_t c = t[i];
+    if (c == u',' && base == 10) continue;
+    if (IsBlank(c)) continue;
+    if (c == u'+' && !leadingPlus) continue;
+    if (c == u'-' && !leadingMinus) {
+      d.negative = true;
+      continue;
+    }
+    if (c == u')' && parens) {
+      d.negative = true;
+      continue;
+    }
+    if (c == u'$' && base == 10) continue;
+    break;
+  }
+  if (parens && !d.negative) return DISP_E_TYPEMISMATCH;
+  if (i != t.size() || (d.digits.empty() && !zero)) return DISP_E_TYPEMISMATCH;
+  if (base != 10) {
+    if (bitsOverflow) return DISP_E_OVERFLOW;
+    return Unsigned(bitsValue, 64, out);
+  }
+  while (!d.digits.empty() && d.digits.back() == '0') d.digits.pop_back(), ++d.exponent;
+  const auto first = d.digits.find_first_not_of('0');
+  d.digits.erase(0, first == std::string::npos ? d.digits.size() : first);
+  out->kind = Scalar::kDecimal;
+  out->number = std::move(d);
   return S_OK;
 }
 
-// Integer of `bits` width, signed or not. Doubles round to nearest, halves
-// to even. Hexadecimal/octal text is a bit pattern: "&HFFFF" is -1 as I2.
+// The integer nearest to a decimal number, halves to the even neighbour,
+// as a magnitude; false when it has more than 20 digits.
+bool RoundDecimal(const Decimal& d, unsigned long long* magnitude, bool* overflow) {
+  const long long length = static_cast<long long>(d.digits.size());
+  const long long whole = length + d.exponent;  // digits before the point
+  *overflow = false;
+  if (whole > 20) return *overflow = true, false;
+  unsigned long long value = 0;
+  for (long long k = 0; k < whole; ++k) {
+    const unsigned digit = k < length ? static_cast<unsigned>(d.digits[static_cast<std::size_t>(k)] - '0') : 0;
+    if (value > (~0ULL - digit) / 10) return *overflow = true, false;
+    value = value * 10 + digit;
+  }
+  if (whole < length) {
+    // The first dropped digit decides; a 5 with nothing after it (trailing
+    // zeros are gone) is a half.
+    const long long next = std::max<long long>(whole, 0);
+    const char first = whole < 0 ? '0' : d.digits[static_cast<std::size_t>(next)];
+    const bool more = whole < 0 || next + 1 < length;
+    if (first > '5' || (first == '5' && (more || (value & 1) != 0))) {
+      if (value == ~0ULL) return *overflow = true, false;
+      ++value;
+    }
+  }
+  *magnitude = value;
+  return true;
+}
+
+// Integer of `bits` width, signed or not. Numbers round to the nearest
+// integer, halves to even. A signed and an unsigned integer of the same
+// width, and True (-1), give their bits; so does hexadecimal/octal text of
+// at most the target's width ("&HFFFF" is -1 as I2).
 HRESULT ToInteger(Scalar v, int bits, bool isSigned, long long* out) {
   const long long smin = isSigned ? -(1LL << (bits - 1)) : 0;
   const unsigned long long umax = isSigned ? (1ULL << (bits - 1)) - 1
                                            : (bits == 64 ? ~0ULL : (1ULL << bits) - 1);
+  const unsigned long long mask = bits == 64 ? ~0ULL : (1ULL << bits) - 1;
+  const auto bitsOf = [&](unsigned long long pattern) {
+    pattern &= mask;
+    if (isSigned && bits < 64 && pattern > umax) return static_cast<long long>(pattern) - (1LL << bits);
+    return static_cast<long long>(pattern);
+  };
   if (v.kind == Scalar::kText) {
     if (HRESULT hr = ParseNumber(v.text, &v); FAILED(hr)) return hr;
-    if (v.kind == Scalar::kUnsigned && isSigned && bits < 64 && v.u < (1ULL << bits) &&
-        v.u > umax) {
-      *out = static_cast<long long>(v.u) - (1LL << bits);  // raw bits, sign bit set
+    if (v.kind == Scalar::kUnsigned) {
+      if (bits < 64 && v.u > mask) return DISP_E_OVERFLOW;
+      *out = bitsOf(v.u);
       return S_OK;
     }
   }
   switch (v.kind) {
     case Scalar::kEmpty: *out = 0; return S_OK;
-    case Scalar::kBool: v.s = v.b ? -1 : 0; [[fallthrough]];
+    case Scalar::kBool: *out = v.b ? bitsOf(~0ULL) : 0; return S_OK;
     case Scalar::kSigned:
+      if (v.bits == bits && !isSigned) return *out = bitsOf(static_cast<unsigned long long>(v.s)), S_OK;
       if (v.s < smin || (v.s > 0 && static_cast<unsigned long long>(v.s) > umax)) return DISP_E_OVERFLOW;
       *out = v.s;
       return S_OK;
     case Scalar::kUnsigned:
+      if (v.bits == bits && isSigned) return *out = bitsOf(v.u), S_OK;
       if (v.u > umax) return DISP_E_OVERFLOW;
       *out = static_cast<long long>(v.u);
       return S_OK;
@@ -158,6 +284,20 @@ HRESULT ToInteger(Scalar v, int bits, bool isSigned, long long* out) {
       *out = static_cast<long long>(r);
       return S_OK;
     }
+    case Scalar::kDecimal: {
+      unsigned long long magnitude = 0;
+      bool overflow = false;
+      if (!RoundDecimal(v.number, &magnitude, &overflow)) return DISP_E_OVERFLOW;
+      if (v.number.negative && magnitude != 0) {
+        if (!isSigned || magnitude > static_cast<unsigned long long>(-(smin + 1)) + 1) return DISP_E_OVERFLOW;
+        *out = magnitude == static_cast<unsigned long long>(-(smin + 1)) + 1 ? smin
+                                                                             : -static_cast<long long>(magnitude);
+        return S_OK;
+      }
+      if (magnitude > umax) return DISP_E_OVERFLOW;
+      *out = static_cast<long long>(magnitude);
+      return S_OK;
+    }
     case Scalar::kText: break;
   }
   return DISP_E_TYPEMISMATCH;
@@ -166,6 +306,9 @@ HRESULT ToInteger(Scalar v, int bits, bool isSigned, long long* out) {
 HRESULT ToDouble(Scalar v, double* out) {
   if (v.kind == Scalar::kText) {
     if (HRESULT hr = ParseNumber(v.text, &v); FAILED(hr)) return hr;
+    // A bit pattern reads as a 64-bit signed number, so the upper half
+    // does not fit.
+    if (v.kind == Scalar::kUnsigned && v.u > static_cast<unsigned long long>(LLONG_MAX)) return DISP_E_OVERFLOW;
   }
   switch (v.kind) {
     case Scalar::kEmpty: *out = 0; return S_OK;
@@ -173,6 +316,16 @@ HRESULT ToDouble(Scalar v, double* out) {
     case Scalar::kSigned: *out = static_cast<double>(v.s); return S_OK;
     case Scalar::kUnsigned: *out = static_cast<double>(v.u); return S_OK;
     case Scalar::kDouble: *out = v.d; return S_OK;
+    case Scalar::kDecimal: {
+      // strtod rounds the exact decimal value correctly.
+      const std::string text = (v.number.negative ? "-" : "") +
+                               (v.number.digits.empty() ? std::string("0") : v.number.digits) + "e" +
+                               std::to_string(v.number.exponent);
+      const double value = std::strtod(text.c_str(), nullptr);
+      if (std::isinf(value)) return DISP_E_OVERFLOW;
+      *out = value;
+      return S_OK;
+    }
     case Scalar::kText: break;
   }
   return DISP_E_TYPEMISMATCH;
@@ -192,20 +345,23 @@ HRESULT ToText(const Scalar& v, USHORT flags, std::u16string* out) {
       return S_OK;
     case Scalar::kSigned: std::snprintf(buf, sizeof buf, "%lld", v.s); break;
     case Scalar::kUnsigned: std::snprintf(buf, sizeof buf, "%llu", v.u); break;
-    case Scalar::kDouble: std::snprintf(buf, sizeof buf, "%.15G", v.d); break;
+    // 15 significant digits; a negative zero is written as "0".
+    case Scalar::kDouble: std::snprintf(buf, sizeof buf, "%.15G", v.d == 0 ? 0.0 : v.d); break;
+    case Scalar::kDecimal: return DISP_E_TYPEMISMATCH;  // only made from text, never converted back
   }
   *out = Utf8ToUtf16(buf);
   return S_OK;
 }
 
+// "True" and "False" in any case, "#TRUE#" and "#FALSE#", or a number (not
+// zero is True). Nothing around the words.
 HRESULT ToBool(Scalar v, bool* out) {
   if (v.kind == Scalar::kText) {
-    std::u16string_view t = v.text;
-    while (!t.empty() && IsBlank(t.front())) t.remove_prefix(1);
-    while (!t.empty() && IsBlank(t.back())) t.remove_suffix(1);
-    if (EqualsNoCase(t, u"True")) return *out = true, S_OK;
-    if (EqualsNoCase(t, u"False")) return *out = false, S_OK;
-    if (HRESULT hr = ParseNumber(v.text, &v); FAILED(hr)) return hr;
+    if (EqualsNoCase(v.text, u"True") || v.text == u"#TRUE#") return *out = true, S_OK;
+    if (EqualsNoCase(v.text, u"False") || v.text == u"#FALSE#") return *out = false, S_OK;
+    double d = 0;
+    if (HRESULT hr = ToDouble(v, &d); FAILED(hr)) return hr;
+    return *out = d != 0, S_OK;
   }
   switch (v.kind) {
     case Scalar::kEmpty: *out = false; return S_OK;
@@ -213,7 +369,8 @@ HRESULT ToBool(Scalar v, bool* out) {
     case Scalar::kSigned: *out = v.s != 0; return S_OK;
     case Scalar::kUnsigned: *out = v.u != 0; return S_OK;
     case Scalar::kDouble: *out = v.d != 0; return S_OK;
-    case Scalar::kText: break;
+    case Scalar::kText:
+    case Scalar::kDecimal: break;
   }
   return DISP_E_TYPEMISMATCH;
 }
@@ -286,14 +443,7 @@ HRESULT VariantChangeType(VARIANTARG* pvargDest, const VARIANTARG* pvarSrc, USHO
     case VT_UI2: if (SUCCEEDED(hr = ToInteger(value, 16, false, &n))) result.uiVal = static_cast<USHORT>(n); break;
     case VT_UI4: if (SUCCEEDED(hr = ToInteger(value, 32, false, &n))) result.ulVal = static_cast<ULONG>(n); break;
     case VT_UINT: if (SUCCEEDED(hr = ToInteger(value, 32, false, &n))) result.uintVal = static_cast<UINT>(n); break;
-    case VT_UI8:
-      if (value.kind == Scalar::kUnsigned) {
-        result.ullVal = value.u;
-      } else if (SUCCEEDED(hr = ToInteger(value, 64, true, &n))) {
-        if (n < 0) hr = DISP_E_OVERFLOW;
-        result.ullVal = static_cast<ULONGLONG>(n);
-      }
-      break;
+    case VT_UI8: if (SUCCEEDED(hr = ToInteger(value, 64, false, &n))) result.ullVal = static_cast<ULONGLONG>(n); break;
     case VT_R8: hr = ToDouble(value, &result.dblVal); break;
     case VT_R4: {
       double d = 0;
