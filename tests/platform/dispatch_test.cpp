@@ -175,7 +175,8 @@ TEST_F(DispatchTest, BadArgumentsAreReportedWithTheirPosition) {
   argErr = 99;
   EXPECT_EQ(Call(Id(u"Small"), DISPATCH_PROPERTYPUT, {tooBig.v}, nullptr, nullptr, &argErr), DISP_E_OVERFLOW);
   EXPECT_EQ(argErr, 0u);
-  EXPECT_EQ(Call(Id(u"Color"), DISPATCH_PROPERTYPUT, {Long(-1)}, nullptr), DISP_E_OVERFLOW);
+  TextArg negative(u"-1");  // (a long -1 keeps its bits in an unsigned parameter)
+  EXPECT_EQ(Call(Id(u"Color"), DISPATCH_PROPERTYPUT, {negative.v}, nullptr), DISP_E_OVERFLOW);
   TextArg huge(u"2147483648");
   EXPECT_EQ(Call(Id(u"Value"), DISPATCH_PROPERTYPUT, {huge.v}, nullptr), DISP_E_OVERFLOW);
   EXPECT_EQ(GetLong(u"Value"), 0);  // nothing was called
