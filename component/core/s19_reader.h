@@ -29,7 +29,7 @@ inline constexpr std::size_t kDataBytesPerRecord = 32;
 inline constexpr std::size_t kStreamLength = 2 + kRecordSize;
 // More input than this before an end record is refused: a stream such as
 // /dev/zero would otherwise be read for ever.
-inline constexpr std::uint64_t kMaxInputBytes = std::uint64_t{256} << 20;
+inline constexpr std::uint64_t kMaxInputBytes = std::uint64_t{64} << 20;
 
 enum ParseStatus : std::uint8_t {
   PARSE_OK = 0,

@@ -117,11 +117,16 @@ std::string RandomName(const std::string& folder) {
 
 // A new file beside the target. Unnamed where the file system allows it, so
 // that a kill before the rename leaves nothing behind; `name` stays empty
-// then. The mode lets the umask decide, as for any newly created file.
+// then, and the file is locked until it is closed (see NameUnnamed). The
+// mode lets the umask decide, as for any newly created file.
 int CreateTemporary(const std::string& folder, unsigned mode, std::string& name) {
   name.clear();
   int fd = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
-  if (fd >= 0 || (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)) return fd;
+  if (fd >= 0) {
+    ::flock(fd, LOCK_EX);  // new: never waits
+    return fd;
+  }
+  if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) return -1;
   for (int attempt = 0; attempt < 100; ++attempt) {
     name = RandomName(folder);
     fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
@@ -131,16 +136,44 @@ int CreateTemporary(const std::string& folder, unsigned mode, std::string& name)
   return -1;
 }
 
-// Gives the unnamed file a name in `folder`. Linking by descriptor needs a
-// privilege; the path under /proc does not.
-bool NameUnnamed(int fd, const std::string& folder, std::string& name) {
+bool Link(int fd, const std::string& name) {
+  // By descriptor needs a privilege; the path under /proc does not.
+  if (::linkat(fd, "", AT_FDCWD, name.c_str(), AT_EMPTY_PATH) == 0) return true;
+  if (errno == EEXIST) return false;
   char proc[64];
   std::snprintf(proc, sizeof proc, "/proc/self/fd/%d", fd);
+  return ::linkat(AT_FDCWD, proc, AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0;
+}
+
+// The name an unnamed file gets for the instant before it is renamed over
+// `target`. It is the same for every writer of the target, so a name that a
+// killed writer left behind is found, and removed, by the next one.
+std::string NameFor(const std::string& target) {
+  const std::filesystem::path p(target);
+  std::string name = "." + p.filename().string() + ".quillon-tmp";
+  if (name.size() > 255) return RandomName(Folder(target));
+  return (p.parent_path().empty() ? std::string(".") : p.parent_path().string()) + "/" + name;
+}
+
+// Removes `name` if the writer that made it is gone. A live writer holds
+// its file's lock from before naming it until after renaming it away.
+void RemoveIfAbandoned(const std::string& name) {
+  const int fd = ::open(name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return;
+  struct stat locked, now;
+  if (::flock(fd, LOCK_EX) == 0 && ::fstat(fd, &locked) == 0 && ::lstat(name.c_str(), &now) == 0 &&
+      locked.st_dev == now.st_dev && locked.st_ino == now.st_ino) {
+    ::unlink(name.c_str());
+  }
+  ::close(fd);
+}
+
+bool NameUnnamed(int fd, const std::string& target, std::string& name) {
   for (int attempt = 0; attempt < 100; ++attempt) {
-    name = RandomName(folder);
-    if (::linkat(fd, "", AT_FDCWD, name.c_str(), AT_EMPTY_PATH) == 0) return true;
-    if (errno != EEXIST && ::linkat(AT_FDCWD, proc, AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0) return true;
+    name = NameFor(target);
+    if (Link(fd, name)) return true;
     if (errno != EEXIST) return false;
+    RemoveIfAbandoned(name);
   }
   return false;
 }
@@ -303,21 +336,15 @@ WriteOutcome Replace(const std::string& path, std::string_view content, unsigned
   int error = 0;
   if (!WriteAll(fd, content, &error)) return fail("write", error);
   if (::fsync(fd) != 0) return fail("write", errno);
-  if (name.empty() && !NameUnnamed(fd, folder, name)) {
+  // Naming the unnamed file and renaming it follow each other at once: the
+  // name is all a kill can leave behind, and only between these two calls.
+  if (name.empty() && !NameUnnamed(fd, target, name)) {
     error = errno;
     name.clear();
     return fail("write", error);
   }
-  if (::close(fd) != 0 && errno != EINTR) {
-    error = errno;
-    ::unlink(name.c_str());
-    return {WriteStatus::kFailed, error, "write"};
-  }
-  if (::rename(name.c_str(), target.c_str()) != 0) {
-    error = errno;
-    ::unlink(name.c_str());
-    return {WriteStatus::kFailed, error, "replace"};
-  }
+  if (::rename(name.c_str(), target.c_str()) != 0) return fail("replace", errno);
+  ::close(fd);  // the content is on disk already (fsync above)
   SyncFolder(folder);  // makes the rename itself durable
   return {};
 }
