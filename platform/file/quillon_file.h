@@ -20,12 +20,14 @@ namespace quillon::file {
 // regular files; ErrorText knows it.
 inline constexpr int kNotRegularFile = -2;
 
-// Tells one version of a file from another.
+// Tells one version of a file from another; a change of owner or mode
+// counts too.
 struct Stamp {
   std::uint64_t device = 0;
   std::uint64_t inode = 0;
   std::uint64_t size = 0;
   std::int64_t modifiedNs = 0;
+  std::int64_t changedNs = 0;
   bool operator==(const Stamp&) const = default;
 };
 
