@@ -466,16 +466,17 @@ class Registry {
     }
     tree_.reset();
     auto fresh = std::make_unique<Tree>();
+    file::Reader reader;
+    std::string text;
+    const bool opened = reader.Open(path, true);
+    if (!opened && reader.error() != ENOENT) {
+      return Problem(ERROR_CANTREAD, "cannot read the registry file '" + path + "': " + file::ErrorText(reader.error()));
+    }
     if (std::string unsafe = file::TrustProblem(path, "registry file"); !unsafe.empty()) {
       return Problem(ERROR_CANTREAD, "refusing the registry: " + unsafe);
     }
-    file::Reader reader;
-    std::string text;
-    if (!reader.Open(path, true)) {
-      if (reader.error() != ENOENT) {
-        return Problem(ERROR_CANTREAD,
-                       "cannot read the registry file '" + path + "': " + file::ErrorText(reader.error()));
-      }
+    if (!opened) {
+      // No file yet: an empty registry.
     } else if (!file::ReadAll(reader, kMaxFileBytes, &text)) {
       const std::string why = reader.error() == EFBIG ? "larger than " + std::to_string(kMaxFileBytes >> 20) + " MiB"
                                                       : file::ErrorText(reader.error());
