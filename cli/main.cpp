@@ -636,6 +636,7 @@ int main(int argc, char** argv) {
     const auto split = Split(args, command.flags, command.withValue, error);
     if (!split) return Usage(error);
     CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    SetErrorInfo(0, nullptr);  // what a failure leaves there is then about this command
     const int status = command.run(*split);
     CoUninitialize();
     return status;

@@ -33,12 +33,13 @@ class Cli : public ::testing::Test {
  protected:
   TempDir dir;
 
-  // Runs a bash script in the test's folder, with $Q the program and $LIB
-  // the component, against a registry in that folder.
+  // Runs a bash script in the test's folder, with $Q the program, $LIB the
+  // component and $SHARE the manual page and completion, against a registry
+  // in that folder.
   Result Sh(const std::string& script) {
     WriteFileBytes(dir.File("script.sh"), "Q=" + std::string(QUILLON_CLI) + "\nLIB=" + QUILLON_COMPONENT_PATH +
-                                              "\nexport QUILLON_REGISTRY=" + dir.File("registry.txt") + "\n" + script +
-                                              "\n");
+                                              "\nSHARE=" + QUILLON_SHARE + "\nexport QUILLON_REGISTRY=" +
+                                              dir.File("registry.txt") + "\n" + script + "\n");
     const std::string command = "cd " + dir.path() + " && bash script.sh >" + dir.File("out.txt") + " 2>" +
                                 dir.File("err.txt");
     const int raw = std::system(command.c_str());
@@ -319,6 +320,20 @@ TEST_F(Cli, UsageAndHelp) {
   EXPECT_EQ(Sh("$Q --help").status, 0);
   // "--" ends the options: a file may be named like one.
   EXPECT_EQ(Sh("$Q new -- -o && $Q get -- -o Region").out, "0\n");
+}
+
+// The manual page and the completion follow the program's own command list.
+TEST_F(Cli, ManualPageAndCompletion) {
+  Result r = Sh("groff -man -ww -z $SHARE/quillon.1 2>&1 && "
+                "for c in $($Q --help | awk '/^  [a-z]/ {print $1}'); do grep -q \"^.B quillon $c\\$\" $SHARE/quillon.1 "
+                "|| echo \"missing $c\"; done");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, "");
+  r = Sh("PATH=$(dirname $Q):$PATH; source $SHARE/quillon.bash\n"
+         "complete() { COMP_WORDS=(\"$@\"); COMP_CWORD=$(($# - 1)); _quillon; echo \"${COMPREPLY[*]}\"; }\n"
+         "complete quillon s; complete quillon get a.S19 ElementA; complete quillon set a.S19 Regi; complete quillon show a.S1");
+  EXPECT_EQ(r.out, "show set\n'ElementAlignment(WIN_CLOCK)' 'ElementAlignment(WIN_COMPASS)' 'ElementAlignment(WIN_MPG)' "
+                   "'ElementAlignment(WIN_FUEL)' 'ElementAlignment(WIN_INFO)'\nRegion=\na.S19\n") << r.err;
 }
 
 }  // namespace
