@@ -95,15 +95,6 @@ TEST(ReadS19, RestoresWhatWasWritten) {
   }
 }
 
-TEST(ReadS19, ThroughAFile) {
-  TempDir dir;
-  const std::string path = dir.File("x.S19");
-  ASSERT_EQ(WriteS19(path, Unusual()).status, S_OK);
-  PreferencesRecord r = DefaultPreferences();
-  ASSERT_EQ(ReadS19(path, r), S_OK);
-  EXPECT_EQ(RecordToBytes(r), RecordToBytes(Unusual()));
-}
-
 TEST(ReadS19, EndLineAloneGivesAnAllZeroRecord) {
   const PreferencesRecord r = ExpectRead("S9030000FC\r\n");
   EXPECT_EQ(RecordToBytes(r), RecordBytes{});
@@ -285,18 +276,6 @@ TEST(ParseRecordLine, StatusCodes) {
   EXPECT_EQ(parse("s9030000FC\r\n", rec), PARSE_END_OF_FILE);  // "S" is upper case only
   EXPECT_EQ(parse(Line('2', 3, 0, Bytes(64, 9)), rec), PARSE_OK);
   EXPECT_EQ(rec.Length, 64);
-}
-
-TEST(ReadHexByte, DigitsOfBothCases) {
-  const std::string text = "0aFf9G";
-  S19Input in(text.data(), text.size());
-  std::uint8_t b = 1;
-  EXPECT_EQ(in.ReadHexByte(b), PARSE_OK);
-  EXPECT_EQ(b, 0x0A);
-  EXPECT_EQ(in.ReadHexByte(b), PARSE_OK);
-  EXPECT_EQ(b, 0xFF);
-  EXPECT_EQ(in.ReadHexByte(b), PARSE_BAD_DIGIT);
-  EXPECT_EQ(b, 0);
 }
 
 }  // namespace

@@ -191,13 +191,4 @@ TEST(GuidText, MalformedTextIsRejected) {
   EXPECT_EQ(IIDFromString(u"{00020400+0000-0000-C000-000000000046}", &iid), E_INVALIDARG);
 }
 
-TEST(GuidText, EqualityLooksAtEveryByte) {
-  IID a = IID_IUnknown;
-  IID b = IID_IUnknown;
-  EXPECT_TRUE(a == b);
-  b.Data4[7] ^= 1;
-  EXPECT_FALSE(a == b);
-  EXPECT_FALSE(IsEqualGUID(a, GUID_NULL));
-}
-
 }  // namespace
