@@ -322,7 +322,9 @@ TEST_F(RegistryTest, ASymbolicLinkIsWrittenThrough) {
   ASSERT_EQ(SetString(HKEY_CURRENT_USER, u"X", u"", u"y"), ERROR_SUCCESS);
   ASSERT_EQ(SetString(HKEY_CURRENT_USER, u"X", u"", u"z"), ERROR_SUCCESS);
   EXPECT_TRUE(std::filesystem::is_symlink(registry_));
-  EXPECT_NE(ReadRegistryFile().find("@=\"z\""), std::string::npos);
+  const std::string text = ReadRegistryFile();
+  EXPECT_NE(text.find("[HKEY_CURRENT_USER\\X]\n@=\"z\""), std::string::npos) << text;
+  EXPECT_EQ(text.find("[HKEY_CURRENT_USER\\X]"), text.rfind("[HKEY_CURRENT_USER\\X]")) << "written twice: " << text;
   EXPECT_EQ(Entries(), 2);
 }
 
