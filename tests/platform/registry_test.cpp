@@ -369,7 +369,7 @@ TEST_F(RegistryTest, KilledWritersLeaveNothingBehind) {
   ASSERT_EQ(SetString(HKEY_CURRENT_USER, u"After", u"", u"x"), ERROR_SUCCESS);
   EXPECT_EQ(Entries(), 1);
   std::u16string value;
-  EXPECT_EQ(GetString(HKEY_CURRENT_USER, u"Class\\Sub4", u"", &value), ERROR_SUCCESS);
+  EXPECT_EQ(GetString(HKEY_CURRENT_USER, u"After", u"", &value), ERROR_SUCCESS);
 }
 
 TEST_F(RegistryTest, TwoProcessesWritingAtOnceLoseNothing) {
