@@ -31,7 +31,8 @@ std::optional<DispatchClient> DispatchClient::Create(const std::u16string& progI
   CLSID clsid;
   HRESULT hr = CLSIDFromProgID(progId.c_str(), &clsid);
   if (FAILED(hr)) {
-    failure = {"the component is not registered (run 'quillon register')", "", hr};
+    failure = {hr == REGDB_E_READREGDB ? "cannot read the registry" : "the component is not registered (run 'quillon register')",
+               "", hr};
     return std::nullopt;
   }
   ComPtr<IDispatch> object;
@@ -88,7 +89,8 @@ bool DispatchClient::Get(const std::string& name, const std::optional<std::strin
   if (index) args.push_back(TextArgument(*index));
   VariantInit(&result);
   const std::string what = "cannot get " + name + (index ? "(" + *index + ")" : "");
-  return Invoke(what, id, DISPATCH_PROPERTYGET | DISPATCH_METHOD, args, &result, failure);
+  // A property only: a get must never run a method (WriteS19 would write).
+  return Invoke(what, id, DISPATCH_PROPERTYGET, args, &result, failure);
 }
 
 bool DispatchClient::Put(const std::string& name, const std::optional<std::string>& index, const std::string& value,

@@ -3,6 +3,8 @@
 #include <cctype>
 #include <cstdio>
 
+#include "quillon_text.h"
+
 namespace quillon::cli {
 namespace {
 
@@ -59,22 +61,36 @@ std::string WindowName(int id) {
 
 std::string JsonString(std::string_view utf8) {
   std::string out = "\"";
-  for (char ch : utf8) {
-    const auto c = static_cast<unsigned char>(ch);
+  auto escape = [&out](unsigned code) {
+    char buf[8];
+    std::snprintf(buf, sizeof buf, "\\u%04x", code);
+    out += buf;
+  };
+  for (std::size_t i = 0; i < utf8.size(); ++i) {
+    const auto c = static_cast<unsigned char>(utf8[i]);
     switch (c) {
-      case '"': out += "\\\""; break;
-      case '\\': out += "\\\\"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      case '\t': out += "\\t"; break;
-      default:
-        if (c < 0x20) {
-          char buf[8];
-          std::snprintf(buf, sizeof buf, "\\u%04x", c);
-          out += buf;
-        } else {
-          out += ch;
-        }
+      case '"': out += "\\\""; continue;
+      case '\\': out += "\\\\"; continue;
+      case '\n': out += "\\n"; continue;
+      case '\r': out += "\\r"; continue;
+      case '\t': out += "\\t"; continue;
+      default: break;
+    }
+    if (c < 0x20 || c == 0x7F) {
+      escape(c);
+    } else if (c < 0x80) {
+      out += static_cast<char>(c);
+    } else {
+      // Control characters of the C1 range (U+0080..U+009F) would reach a
+      // terminal as commands; a byte that is not UTF-8 travels as the lone
+      // surrogate that stands for it in file names.
+      std::size_t next = i;
+      bool valid = true;
+      const char32_t cp = DecodeUtf8(utf8, next, &valid);
+      if (!valid) escape(kEscapedByteBase + c);
+      else if (cp < 0xA0) escape(static_cast<unsigned>(cp));
+      else out.append(utf8.substr(i, next - i));
+      i = next - 1;
     }
   }
   return out + "\"";

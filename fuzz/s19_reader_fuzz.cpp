@@ -1,12 +1,14 @@
 // Feeds arbitrary bytes to the S-record reader. The reader must never crash
 // or read out of bounds; a refused input must leave the record as it was;
-// and whatever it accepts must write and read back to the same record.
+// whatever it accepts must write and read back to the same record; and the
+// image check must see the same outcome.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <string_view>
 
 #include "preferences_record.h"
+#include "s19_check.h"
 #include "s19_reader.h"
 #include "s19_writer.h"
 
@@ -15,7 +17,11 @@ using namespace quillon;
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const PreferencesRecord before = DefaultPreferences();
   PreferencesRecord record = before;
-  const HRESULT hr = ReadS19Text(std::string_view(reinterpret_cast<const char*>(data), size), record);
+  const std::string_view text(reinterpret_cast<const char*>(data), size);
+  const HRESULT hr = ReadS19Text(text, record);
+  const ImageCheck check = CheckS19Text(text);
+  if (check.readStatus != hr) std::abort();
+  if (SUCCEEDED(hr) && RecordToBytes(check.record) != RecordToBytes(record)) std::abort();
   if (FAILED(hr)) {
     if (RecordToBytes(record) != RecordToBytes(before)) std::abort();
     return 0;

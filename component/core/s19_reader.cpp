@@ -1,13 +1,6 @@
 #include "s19_reader.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <array>
-#include <cerrno>
-
-#include "s19_writer.h"
 
 namespace quillon {
 namespace {
@@ -33,33 +26,36 @@ int DecodePair(const char* p) {
   return (high | low) < 0 ? -1 : high * 16 + low;
 }
 
-// Closes the file on every way out of ReadS19.
-struct FileDescriptor {
-  int fd;
-  ~FileDescriptor() {
-    if (fd >= 0) ::close(fd);
+// Where and why reading stopped; returns E_FAIL for the caller to pass on.
+HRESULT Stop(ParseTrace* trace, const S19Input& input, ReadProblem problem, ParseStatus damage = PARSE_OK) {
+  if (trace != nullptr) {
+    trace->problem = problem;
+    trace->damage = damage;
+    trace->stoppedAt = input.Consumed();
   }
-};
+  return E_FAIL;
+}
 
 }  // namespace
 
-S19Input::S19Input(const char* data, std::size_t size) : next_(data), end_(data + size), exhausted_(true) {}
+S19Input::S19Input(const char* data, std::size_t size)
+    : next_(data), end_(data + size), exhausted_(true), refilled_(size) {}
 
-S19Input::S19Input(int fd) : next_(nullptr), end_(nullptr), fd_(fd), buffer_(new char[kChunkSize]) {}
+S19Input::S19Input(file::Reader& reader)
+    : next_(nullptr), end_(nullptr), reader_(&reader), buffer_(new char[kChunkSize]) {}
 
 bool S19Input::Refill() {
-  while (!exhausted_) {
-    const ssize_t n = ::read(fd_, buffer_.get(), kChunkSize);
-    if (n > 0) {
-      next_ = buffer_.get();
-      end_ = next_ + n;
-      return true;
-    }
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) read_error_ = errno;
+  if (exhausted_) return false;
+  const long n = refilled_ >= kMaxInputBytes ? -1 : reader_->Read(buffer_.get(), kChunkSize);
+  if (n <= 0) {
+    read_failed_ = n < 0;
     exhausted_ = true;
+    return false;
   }
-  return false;
+  next_ = buffer_.get();
+  end_ = next_ + n;
+  refilled_ += static_cast<std::uint64_t>(n);
+  return true;
 }
 
 ParseStatus S19Input::ReadHexByte(std::uint8_t& out) {
@@ -146,37 +142,51 @@ ParseStatus S19Input::ParseBodyByChar(ParsedRecord& record, int addressBytes) {
   return static_cast<std::uint8_t>(~sum & 0xFF) == checksum ? PARSE_OK : PARSE_BAD_CHECKSUM;
 }
 
-HRESULT ParseS19(S19Input& input, PreferencesRecord& record) {
+HRESULT ParseS19(S19Input& input, PreferencesRecord& record, ParseTrace* trace) {
   // Everything lands in a scratch block first; the caller's record changes
   // only after an end record has been reached.
   RecordBytes image{};
   ParsedRecord parsed;
   for (;;) {
-    if (input.ParseRecordLine(parsed) != PARSE_OK) return E_FAIL;
+    if (const ParseStatus status = input.ParseRecordLine(parsed); status != PARSE_OK) {
+      if (input.ReadFailed()) return Stop(trace, input, ReadProblem::kUnreadable);
+      if (status == PARSE_END_OF_FILE) return Stop(trace, input, ReadProblem::kNoEndRecord);
+      return Stop(trace, input, ReadProblem::kDamagedRecord, status);
+    }
     if (parsed.Kind == RECORD_END) break;
     if (parsed.Kind == RECORD_HEADER) continue;
-    if ((parsed.Address & 0x1F) != 0 || parsed.Length != kDataBytesPerRecord || parsed.Address < kImageAddress)
-      return E_FAIL;
-    // Stream bytes 0 and 1 are the image checksum, which nothing compares;
-    // stream bytes past the image are dropped.
+    if ((parsed.Address & 0x1F) != 0) return Stop(trace, input, ReadProblem::kMisaligned);
+    if (parsed.Length != kDataBytesPerRecord) return Stop(trace, input, ReadProblem::kWrongLength);
+    if (parsed.Address < kImageAddress) return Stop(trace, input, ReadProblem::kBelowImage);
+    // Stream bytes 0 and 1 are the image's check value, which reading does
+    // not compare; stream bytes past the image are dropped.
     const std::uint32_t offset = parsed.Address - kImageAddress;
     for (std::uint32_t j = 0; j < kDataBytesPerRecord; ++j) {
       const std::uint32_t p = offset + j;
       if (p >= 2 && p - 2 < kRecordSize) image[p - 2] = parsed.Data[j];
     }
+    if (trace != nullptr) {
+      ++trace->dataRecords;
+      if (offset >= kStreamLength) {
+        ++trace->recordsPastImage;
+        continue;
+      }
+      if (trace->covered[offset]) ++trace->repeatedRecords;
+      for (std::uint32_t p = offset; p < offset + kDataBytesPerRecord && p < kStreamLength; ++p) {
+        trace->covered[p] = true;
+        if (p < 2) trace->storedCheckValue[p] = parsed.Data[p - offset];
+      }
+    }
   }
+  if (trace != nullptr) trace->stoppedAt = input.Consumed();
   record = FromDeviceImage(image);
   return S_OK;
 }
 
 HRESULT ReadS19(const std::string& path, PreferencesRecord& record) {
-  // Non-blocking open so that a FIFO without a writer cannot hang the call;
-  // anything but a regular file is refused.
-  FileDescriptor file{::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)};
-  if (file.fd < 0) return E_FAIL;
-  struct stat st;
-  if (::fstat(file.fd, &st) != 0 || !S_ISREG(st.st_mode)) return E_FAIL;
-  S19Input input(file.fd);
+  file::Reader reader;
+  if (!reader.Open(path, false)) return E_FAIL;
+  S19Input input(reader);
   return ParseS19(input, record);
 }
 

@@ -4,10 +4,14 @@
 // S2 records of 32 data bytes at addresses that are multiples of 32 from
 // 0x1200 upward, in any order. Reading is all or nothing: the record is
 // replaced only when the whole file has been read up to an end record.
+// Text that is not a record is skipped, and image bytes no record covers
+// read as zeros: s19_check.h tells a caller when that happened.
 #pragma once
 
 #include <winerror.h>
 
+#include <array>
+#include <bitset>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -15,8 +19,17 @@
 #include <string_view>
 
 #include "preferences_record.h"
+#include "quillon_file.h"
 
 namespace quillon {
+
+inline constexpr std::uint32_t kImageAddress = 0x1200;
+inline constexpr std::size_t kDataBytesPerRecord = 32;
+// C0, C1 and the 77 image bytes.
+inline constexpr std::size_t kStreamLength = 2 + kRecordSize;
+// More input than this before an end record is refused: a stream such as
+// /dev/zero would otherwise be read for ever.
+inline constexpr std::uint64_t kMaxInputBytes = std::uint64_t{64} << 20;
 
 enum ParseStatus : std::uint8_t {
   PARSE_OK = 0,
@@ -41,11 +54,35 @@ struct ParsedRecord {
   std::uint8_t Data[kMaxRecordData];
 };
 
-// A source of characters: a memory block, or an open file read in chunks.
+// Why reading stopped before an end record, or refused a data record.
+enum class ReadProblem : std::uint8_t {
+  kNone,
+  kDamagedRecord,  // a bad digit, an impossible byte count or a wrong checksum: see ParseStatus
+  kNoEndRecord,    // the input ended before an end record
+  kMisaligned,     // a data record at an address that is not a multiple of 32
+  kWrongLength,    // a data record with other than 32 data bytes
+  kBelowImage,     // a data record below 0x1200
+  kUnreadable,     // the input could not be read, or went on past kMaxInputBytes
+};
+
+// What the parser saw besides the settings: which stream bytes data records
+// covered, and where and why reading stopped.
+struct ParseTrace {
+  std::bitset<kStreamLength> covered;
+  std::array<std::uint8_t, 2> storedCheckValue{};  // stream bytes 0 and 1, where covered
+  unsigned dataRecords = 0;
+  unsigned repeatedRecords = 0;   // data records for an address an earlier one already covered
+  unsigned recordsPastImage = 0;  // data records wholly past the image, dropped
+  ReadProblem problem = ReadProblem::kNone;
+  ParseStatus damage = PARSE_OK;  // for kDamagedRecord
+  std::uint64_t stoppedAt = 0;    // input bytes used up when reading stopped
+};
+
+// A source of characters: a memory block, or an open input read in chunks.
 class S19Input {
  public:
   S19Input(const char* data, std::size_t size);
-  explicit S19Input(int fd);  // does not take ownership of fd
+  explicit S19Input(file::Reader& reader);  // the reader stays the caller's
 
   // The next character, or NUL when nothing more can be read; AtEnd() tells
   // a NUL in the text from the end of the input.
@@ -54,7 +91,9 @@ class S19Input {
     return Refill() ? *next_++ : '\0';
   }
   bool AtEnd() const { return next_ == end_ && exhausted_; }
-  bool ReadFailed() const { return read_error_ != 0; }
+  bool ReadFailed() const { return read_failed_; }
+  // Characters handed out so far.
+  std::uint64_t Consumed() const { return refilled_ - static_cast<std::uint64_t>(end_ - next_); }
 
   // Two hex digits (either case) as one byte; PARSE_OK or PARSE_BAD_DIGIT.
   ParseStatus ReadHexByte(std::uint8_t& out);
@@ -73,19 +112,22 @@ class S19Input {
 
   const char* next_;
   const char* end_;
-  int fd_ = -1;
+  file::Reader* reader_ = nullptr;
   bool exhausted_ = false;
-  int read_error_ = 0;
+  bool read_failed_ = false;
+  std::uint64_t refilled_ = 0;  // characters brought into the buffer so far
   std::unique_ptr<char[]> buffer_;
 };
 
 // Reads the records of `input` into `record`. S_OK once an end record is
 // reached; E_FAIL for a refused data record, a damaged record or input that
 // ends before an end record, and then `record` is left exactly as it was.
-HRESULT ParseS19(S19Input& input, PreferencesRecord& record);
+// `trace`, when given, learns what the parser saw.
+HRESULT ParseS19(S19Input& input, PreferencesRecord& record, ParseTrace* trace = nullptr);
 
-// Reads the file at `path` (UTF-8); E_FAIL as above or when it cannot be
-// opened or is not a regular file.
+// Reads the file at `path`: a regular file, a pipe, a FIFO (one that no one
+// writes reads as empty, so it fails at once) or a terminal. E_FAIL as above
+// or when it cannot be opened or is a folder.
 HRESULT ReadS19(const std::string& path, PreferencesRecord& record);
 
 // The same over text in memory.

@@ -12,13 +12,10 @@
 #include <string>
 
 #include "preferences_record.h"
+#include "s19_reader.h"
 
 namespace quillon {
 
-inline constexpr std::uint32_t kImageAddress = 0x1200;
-inline constexpr std::size_t kDataBytesPerRecord = 32;
-// C0, C1 and the 77 image bytes.
-inline constexpr std::size_t kStreamLength = 2 + kRecordSize;
 inline constexpr char kEndLine[] = "S9030000FC";
 inline constexpr char kFileNotFound[] = "File not found!";
 
@@ -35,14 +32,15 @@ struct WriteResult {
   std::string description;  // readable reason when status is a failure
 };
 
-// Writes the file at `path` (UTF-8). The new content goes to a temporary file
-// in the target's folder that replaces the target only once it is completely
-// written, flushed and closed, so a failure never leaves a truncated file or
-// destroys the old one. A target that is a symbolic link is written through;
-// a replaced file keeps its permissions. Failures return DISP_E_EXCEPTION:
-// with "File not found!" when the file cannot be created (missing folder, no
-// right to write, a read-only target, not a regular file, invalid name), and
-// with a description of the system error when writing it fails later.
+// Writes the file at `path` as file::Replace does: a regular file is
+// replaced atomically and only once the new content is completely written
+// and flushed, so a failure or a kill never leaves a truncated file or
+// destroys the old one; symbolic links are written through; a stream, a
+// device or what a descriptor link (/dev/stdout) leads to is written in
+// place. Failures return DISP_E_EXCEPTION: with "File not found!" when the
+// file cannot be created (missing folder, no right to write, a read-only
+// target, a folder, an empty name), and with a description of the system
+// error when writing it fails later.
 WriteResult WriteS19(const std::string& path, const PreferencesRecord& record);
 
 }  // namespace quillon

@@ -1,9 +1,12 @@
-// Conversions between UTF-16 (the platform's OLECHAR text) and UTF-8 (what
-// the C library and the file system take). Header-only, so code that links
-// only the platform headers can use it too.
+// Conversions between UTF-16 (the platform's OLECHAR text) and the bytes the
+// C library and the file system take (UTF-8). Header-only, so code that
+// links only the platform headers can use it too.
 //
-// Malformed input never fails: a lone surrogate or an invalid UTF-8
-// sequence becomes U+FFFD.
+// Byte strings round-trip: a byte that is not part of a valid UTF-8 sequence
+// becomes a lone surrogate U+DC80..U+DCFF and turns back into that byte, so
+// a file name that is not valid UTF-8 still names the same file after a
+// trip through a BSTR, and two such names stay two names. Any other lone
+// surrogate becomes U+FFFD.
 #pragma once
 
 #include <cstddef>
@@ -81,7 +84,13 @@ inline char32_t DecodeUtf8(std::string_view text, std::size_t& i, bool* valid) {
   return 0xFFFD;
 }
 
-inline std::string Utf16ToUtf8(std::u16string_view text) {
+// The lone surrogate that carries a byte no UTF-8 sequence explains.
+inline constexpr char16_t kEscapedByteBase = 0xDC00;
+inline bool IsEscapedByte(char16_t c) { return c >= 0xDC80 && c <= 0xDCFF; }
+
+// `escapedBytes` false gives U+FFFD for every lone surrogate, as the
+// system's own UTF-8 conversion does.
+inline std::string Utf16ToUtf8(std::u16string_view text, bool escapedBytes = true) {
   std::string out;
   out.reserve(text.size());
   for (std::size_t i = 0; i < text.size(); ++i) {
@@ -90,6 +99,9 @@ inline std::string Utf16ToUtf8(std::u16string_view text) {
         text[i + 1] <= 0xDFFF) {
       cp = 0x10000 + ((cp - 0xD800) << 10) + (text[i + 1] - 0xDC00);
       ++i;
+    } else if (escapedBytes && IsEscapedByte(text[i])) {
+      out.push_back(static_cast<char>(text[i] - kEscapedByteBase));
+      continue;
     } else if (cp >= 0xD800 && cp <= 0xDFFF) {
       cp = 0xFFFD;
     }
@@ -99,7 +111,7 @@ inline std::string Utf16ToUtf8(std::u16string_view text) {
 }
 
 // Never more UTF-16 units than UTF-8 bytes (a four-byte sequence gives two
-// units, a malformed byte one), so a buffer of text.size() units always
+// units, a malformed byte one escaped unit), so a buffer of text.size() units always
 // holds the result. Writes it to out and returns the number of units;
 // plain ASCII, what registry files, paths and member names mostly hold,
 // takes the short way.
@@ -126,7 +138,9 @@ inline std::size_t Utf8ToUtf16(std::string_view text, char16_t* out) {
     }
     bool valid = true;
     char32_t cp = DecodeUtf8(text, i, &valid);
-    if (cp < 0x10000) {
+    if (!valid) {
+      out[n++] = static_cast<char16_t>(kEscapedByteBase + b);
+    } else if (cp < 0x10000) {
       out[n++] = static_cast<char16_t>(cp);
     } else {
       cp -= 0x10000;

@@ -29,6 +29,12 @@ Activation& State() {
   return *state;
 }
 
+// The registry file itself is the trouble (its error information says
+// which), as opposed to a key or value that is simply not there.
+bool UnreadableRegistry(LONG err) {
+  return err == ERROR_REGISTRY_CORRUPT || err == ERROR_CANTREAD || err == ERROR_ACCESS_DENIED;
+}
+
 }  // namespace
 }  // namespace quillon::platform
 
@@ -48,7 +54,7 @@ HRESULT CoGetClassObject(REFCLSID rclsid, DWORD dwClsContext, LPVOID /*pvReserve
   std::u16string path;
   const std::u16string key = u"CLSID\\" + GuidToString(rclsid) + u"\\InprocServer32";
   const LONG err = ReadRegString(HKEY_CLASSES_ROOT, key, u"", &path);
-  if (err == ERROR_REGISTRY_CORRUPT || err == ERROR_CANTREAD) return REGDB_E_READREGDB;
+  if (UnreadableRegistry(err)) return REGDB_E_READREGDB;
   if (err != ERROR_SUCCESS || path.empty()) return REGDB_E_CLASSNOTREG;
 
   Activation& state = State();
@@ -66,7 +72,11 @@ HRESULT CoGetClassObject(REFCLSID rclsid, DWORD dwClsContext, LPVOID /*pvReserve
   }
   auto entry = reinterpret_cast<DllGetClassObjectFn>(GetProcAddress(module, "DllGetClassObject"));
   if (entry == nullptr) return CO_E_ERRORINDLL;
-  return entry(rclsid, riid, ppv);
+  const HRESULT hr = entry(rclsid, riid, ppv);
+  // Success with nothing to show for it is the library's fault, not ours
+  // to dereference.
+  if (SUCCEEDED(hr) && *ppv == nullptr) return CO_E_ERRORINDLL;
+  return hr;
 }
 
 HRESULT CoCreateInstance(REFCLSID rclsid, LPUNKNOWN pUnkOuter, DWORD dwClsContext, REFIID riid,
@@ -79,6 +89,7 @@ HRESULT CoCreateInstance(REFCLSID rclsid, LPUNKNOWN pUnkOuter, DWORD dwClsContex
   if (FAILED(hr)) return hr;
   hr = factory->CreateInstance(pUnkOuter, riid, ppv);
   factory->Release();
+  if (SUCCEEDED(hr) && *ppv == nullptr) return CO_E_ERRORINDLL;
   return hr;
 }
 
@@ -102,14 +113,17 @@ HRESULT CLSIDFromProgID(LPCOLESTR lpszProgID, LPCLSID lpclsid) {
   std::u16string text;
   const std::u16string progId(lpszProgID);
   if (progId.empty() || progId.find(u'\\') != std::u16string::npos) return CO_E_CLASSSTRING;
-  if (ReadRegString(HKEY_CLASSES_ROOT, progId + u"\\CLSID", u"", &text) != ERROR_SUCCESS) {
+  LONG err = ReadRegString(HKEY_CLASSES_ROOT, progId + u"\\CLSID", u"", &text);
+  if (err != ERROR_SUCCESS) {
     // A version-independent ProgID may name its current version instead.
     std::u16string current;
-    if (ReadRegString(HKEY_CLASSES_ROOT, progId + u"\\CurVer", u"", &current) != ERROR_SUCCESS ||
-        EqualsNoCase(current, progId) ||
-        ReadRegString(HKEY_CLASSES_ROOT, current + u"\\CLSID", u"", &text) != ERROR_SUCCESS) {
-      return CO_E_CLASSSTRING;
+    if (err == ERROR_FILE_NOT_FOUND) err = ReadRegString(HKEY_CLASSES_ROOT, progId + u"\\CurVer", u"", &current);
+    if (err == ERROR_SUCCESS) {
+      err = EqualsNoCase(current, progId) ? ERROR_FILE_NOT_FOUND
+                                          : ReadRegString(HKEY_CLASSES_ROOT, current + u"\\CLSID", u"", &text);
     }
+    if (UnreadableRegistry(err)) return REGDB_E_READREGDB;
+    if (err != ERROR_SUCCESS) return CO_E_CLASSSTRING;
   }
   return ParseGuid(text, lpclsid) ? S_OK : CO_E_CLASSSTRING;
 }
@@ -119,9 +133,9 @@ HRESULT ProgIDFromCLSID(REFCLSID clsid, LPOLESTR* lplpszProgID) {
   *lplpszProgID = nullptr;
   std::u16string progId;
   const std::u16string key = u"CLSID\\" + GuidToString(clsid) + u"\\ProgID";
-  if (ReadRegString(HKEY_CLASSES_ROOT, key, u"", &progId) != ERROR_SUCCESS || progId.empty()) {
-    return REGDB_E_CLASSNOTREG;
-  }
+  const LONG err = ReadRegString(HKEY_CLASSES_ROOT, key, u"", &progId);
+  if (UnreadableRegistry(err)) return REGDB_E_READREGDB;
+  if (err != ERROR_SUCCESS || progId.empty()) return REGDB_E_CLASSNOTREG;
   auto* out = static_cast<LPOLESTR>(CoTaskMemAlloc((progId.size() + 1) * sizeof(OLECHAR)));
   if (out == nullptr) return E_OUTOFMEMORY;
   std::copy(progId.c_str(), progId.c_str() + progId.size() + 1, out);

@@ -10,24 +10,28 @@
 // "@" is the key's default value. In quoted text, \\ \" \n \r \t are escapes.
 // Every key has its own section, so empty keys survive a save.
 //
-// The process keeps a parsed copy of the file and the file's identity
-// (device, inode, size, modification time); a read reparses when the file
-// has changed. A change takes an exclusive flock on "<file>.lock", rereads
-// the file, applies itself, writes a temporary file beside the registry,
-// fsyncs it and renames it over the registry. Open keys are handles to a
-// path, not to memory, so they stay valid across reloads; a handle whose
+// The file decides which code activation loads, so nothing here trusts it:
+// it must be a regular file of at most kMaxFileBytes that only its owner (this
+// user or the administrator) can change, in folders only they can change;
+// keys nest at most kMaxDepth deep; the paths of code (InprocServer32, a type
+// library's file) must be absolute. A file that breaks a rule is refused
+// with a sentence naming the file, the line and the fix, left on the
+// calling thread's error information (GetErrorInfo).
+//
+// The process keeps a parsed copy of the file and the file's stamp; a read
+// reparses when the file has changed. A change locks the registry file,
+// rereads it, applies itself and replaces the file atomically (written
+// through a symbolic link). QuillonRegistryBeginUpdate keeps the file locked
+// across many changes, which are then saved once. Open keys are handles to
+// a path, not to memory, so they stay valid across reloads; a handle whose
 // key has been deleted gives ERROR_KEY_DELETED.
 
-#include <fcntl.h>
 #include <pwd.h>
-#include <sys/file.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <functional>
+#include <filesystem>
 #include <iterator>
 #include <map>
 #include <memory>
@@ -38,6 +42,9 @@
 #include <vector>
 
 #include "internal.h"
+#include "oleauto.h"
+#include "quillon_file.h"
+#include "quillon_registry.h"
 
 namespace quillon::platform {
 namespace {
@@ -45,15 +52,16 @@ namespace {
 constexpr const char* kRootNames[] = {"HKEY_CLASSES_ROOT", "HKEY_CURRENT_USER",
                                       "HKEY_LOCAL_MACHINE", "HKEY_USERS"};
 constexpr int kRootCount = 4;
+constexpr int kClassesRoot = 0;
 
-// FoldAscii, inline: the parser folds every name it reads.
-inline char16_t Lower(char16_t c) {
-  return (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c - u'A' + u'a') : c;
-}
+// Far more than any registration needs, far less than what would exhaust
+// memory or the stack.
+constexpr std::size_t kMaxDepth = 64;
+constexpr std::size_t kMaxFileBytes = std::size_t{4} << 20;
 
 std::u16string Fold(std::u16string_view s) {
   std::u16string out(s);
-  for (auto& c : out) c = Lower(c);
+  for (auto& c : out) c = FoldAscii(c);
   return out;
 }
 
@@ -62,22 +70,15 @@ struct Value {
   std::u16string data;
 };
 
-// Keyed by folded name; std::less<> lets lookups take a view of a folded
-// name held elsewhere.
+// Keyed by folded name.
 struct Node {
   std::u16string name;  // as created
   std::map<std::u16string, Value, std::less<>> values;
   std::map<std::u16string, std::unique_ptr<Node>, std::less<>> children;
 
-  Node* FoldedChild(std::u16string_view folded) const {
-    auto it = children.find(folded);
-    return it == children.end() ? nullptr : it->second.get();
-  }
   Node* Child(std::u16string_view n) const {
-    char16_t buffer[64];
-    if (n.size() > std::size(buffer)) return FoldedChild(Fold(n));
-    for (std::size_t i = 0; i < n.size(); ++i) buffer[i] = Lower(n[i]);
-    return FoldedChild(std::u16string_view(buffer, n.size()));
+    auto it = children.find(Fold(n));
+    return it == children.end() ? nullptr : it->second.get();
   }
 };
 
@@ -85,19 +86,68 @@ struct Tree {
   Node roots[kRootCount];
 };
 
-struct FileStamp {
-  bool exists = false;
-  dev_t dev = 0;
-  ino_t ino = 0;
-  off_t size = 0;
-  long long mtimeNs = 0;
-  bool operator==(const FileStamp&) const = default;
-};
-
 struct OpenKey {
   int root;
   std::vector<std::u16string> path;
 };
+
+using Path = std::vector<std::u16string>;
+
+// ---- Keys and paths ---------------------------------------------------------------
+
+Path SplitPath(std::u16string_view path) {
+  Path parts;
+  std::size_t start = 0;
+  while (start <= path.size()) {
+    std::size_t end = path.find(u'\\', start);
+    if (end == std::u16string_view::npos) end = path.size();
+    if (end > start) parts.emplace_back(path.substr(start, end - start));
+    start = end + 1;
+  }
+  return parts;
+}
+
+bool ValidKeyName(std::u16string_view name) {
+  if (name.empty() || name.size() > 255) return false;
+  for (char16_t c : name) {
+    if (c < 0x20 || c == u'\\') return false;
+  }
+  return true;
+}
+
+bool ValidSubPath(const Path& parts) {
+  for (const auto& part : parts) {
+    if (!ValidKeyName(part)) return false;
+  }
+  return true;
+}
+
+Node* Descend(Node* node, const Path& path, bool create, bool* created = nullptr) {
+  for (const auto& part : path) {
+    Node* child = node->Child(part);
+    if (child == nullptr) {
+      if (!create) return nullptr;
+      auto fresh = std::make_unique<Node>();
+      fresh->name = part;
+      child = fresh.get();
+      node->children.emplace(Fold(part), std::move(fresh));
+      if (created) *created = true;
+    }
+    node = child;
+  }
+  return node;
+}
+
+// The values that name code to load: a class's InprocServer32 and a type
+// library's file (TypeLib\{id}\version\locale\system). They must be absolute,
+// or the loader would search for them wherever it searches.
+bool NamesCode(int root, const Path& path, std::u16string_view valueName) {
+  if (!valueName.empty() || path.empty()) return false;
+  if (EqualsNoCase(path.back(), u"InprocServer32")) return true;
+  return root == kClassesRoot && path.size() == 5 && EqualsNoCase(path[0], u"TypeLib");
+}
+
+bool AcceptableCodePath(std::u16string_view data) { return data.empty() || data[0] == u'/'; }
 
 // ---- Text format ----------------------------------------------------------------
 
@@ -116,6 +166,7 @@ void AppendQuoted(std::string& out, std::u16string_view text) {
   out.push_back('"');
 }
 
+// Recursion stays within kMaxDepth: no deeper tree is ever built.
 void WriteNode(std::string& out, const std::string& path, const Node& node, bool isRoot) {
   if (!isRoot || !node.values.empty()) {
     out += "[" + path + "]\n";
@@ -150,13 +201,6 @@ std::string Serialize(const Tree& tree) {
 // Parses a quoted string at s[i]; advances i past the closing quote.
 bool ParseQuoted(std::string_view s, std::size_t& i, std::u16string* out) {
   if (i >= s.size() || s[i] != '"') return false;
-  // Most text has no escapes: decode it where it stands.
-  const std::size_t stop = s.find('"', i + 1);
-  if (stop != std::string_view::npos && s.substr(i + 1, stop - i - 1).find('\\') == std::string_view::npos) {
-    Utf8ToUtf16(s.substr(i + 1, stop - i - 1), out);
-    i = stop + 1;
-    return true;
-  }
   std::string raw;
   for (++i; i < s.size(); ++i) {
     char c = s[i];
@@ -182,119 +226,50 @@ bool ParseQuoted(std::string_view s, std::size_t& i, std::u16string* out) {
   return false;
 }
 
-std::vector<std::u16string> SplitPath(std::u16string_view path) {
-  std::vector<std::u16string> parts;
-  std::size_t start = 0;
-  while (start <= path.size()) {
-    std::size_t end = path.find(u'\\', start);
-    if (end == std::u16string_view::npos) end = path.size();
-    if (end > start) parts.emplace_back(path.substr(start, end - start));
-    start = end + 1;
-  }
-  return parts;
-}
-
-bool ValidKeyName(std::u16string_view name) {
-  if (name.empty() || name.size() > 255) return false;
-  for (char16_t c : name) {
-    if (c < 0x20 || c == u'\\') return false;
-  }
-  return true;
-}
-
-Node* Descend(Node* node, const std::vector<std::u16string>& path, bool create,
-              bool* created = nullptr) {
-  for (const auto& part : path) {
-    Node* child = node->Child(part);
-    if (child == nullptr) {
-      if (!create) return nullptr;
-      auto fresh = std::make_unique<Node>();
-      fresh->name = part;
-      child = fresh.get();
-      node->children.emplace(Fold(part), std::move(fresh));
-      if (created) *created = true;
-    }
-    node = child;
-  }
-  return node;
-}
-
-// The parser's reusable buffers, and the previous section's path: sections
-// mostly follow one another in tree order, so a section usually starts with
-// the same keys as the one before, written the same way, and takes their
-// nodes from there instead of decoding and looking the names up again.
-struct ParseState {
-  std::vector<std::string_view> lastParts;  // into the file's text; [0] the root
-  std::vector<Node*> lastNodes;  // the node of each of lastParts
-  std::vector<std::string_view> parts;
-  std::u16string name;
-  std::u16string key;
+struct ParseError {
+  std::size_t line = 0;
+  std::string message;
 };
 
-// Folds name into *key.
-void FoldInto(std::u16string_view name, std::u16string* key) {
-  key->resize(name.size());
-  for (std::size_t i = 0; i < name.size(); ++i) (*key)[i] = Lower(name[i]);
-}
-
-// A section header's path, "ROOT\\Key\\Sub" in UTF-8; sets *current to its
-// node, creating keys as needed. The path is split before it is decoded: a
-// '\\' byte is never part of a longer UTF-8 sequence, nor does decoding
-// anything else give one.
-bool ParseSection(std::string_view path, Tree* tree, ParseState& st, Node** current) {
-  static constexpr std::u16string_view kFoldedRoots[kRootCount] = {
-      u"hkey_classes_root", u"hkey_current_user", u"hkey_local_machine", u"hkey_users"};
-  st.parts.clear();
-  std::size_t start = 0;
-  while (start <= path.size()) {
-    std::size_t end = path.find('\\', start);
-    if (end == std::string_view::npos) end = path.size();
-    if (end > start) st.parts.push_back(path.substr(start, end - start));
-    start = end + 1;
+// A section header's path, "ROOT\Key\Sub": its root and the key's path.
+bool ParseSection(std::string_view text, int* root, Path* path, std::string* why) {
+  *path = SplitPath(Utf8ToUtf16(text));
+  if (path->empty()) {
+    *why = "a section without a key";
+    return false;
   }
-  if (st.parts.empty()) return false;
-
-  // Parts written exactly as in the previous section lead to its nodes.
-  std::size_t k = 0;
-  while (k < st.parts.size() && k < st.lastParts.size() && st.parts[k] == st.lastParts[k]) ++k;
-  Node* node = nullptr;
-  if (k > 0) {
-    node = st.lastNodes[k - 1];
-  } else {
-    Utf8ToUtf16(st.parts[0], &st.name);
-    FoldInto(st.name, &st.key);
-    for (int r = 0; r < kRootCount; ++r) {
-      if (st.key == kFoldedRoots[r]) node = &tree->roots[r];
-    }
-    if (node == nullptr) return false;
-    k = 1;
+  *root = -1;
+  for (int r = 0; r < kRootCount; ++r) {
+    if (EqualsNoCase(path->front(), Utf8ToUtf16(kRootNames[r]))) *root = r;
   }
-  st.lastNodes.resize(k);
-  st.lastNodes.back() = node;
-  for (; k < st.parts.size(); ++k) {
-    Utf8ToUtf16(st.parts[k], &st.name);
-    if (!ValidKeyName(st.name)) return false;
-    FoldInto(st.name, &st.key);
-    Node* child = node->FoldedChild(st.key);
-    if (child == nullptr) {
-      auto fresh = std::make_unique<Node>();
-      fresh->name = st.name;
-      child = fresh.get();
-      node->children.emplace(st.key, std::move(fresh));
-    }
-    node = child;
-    st.lastNodes.push_back(node);
+  if (*root < 0) {
+    *why = "a key outside HKEY_CLASSES_ROOT, HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE and HKEY_USERS";
+    return false;
   }
-  st.lastParts.swap(st.parts);
-  *current = node;
+  path->erase(path->begin());
+  if (path->size() > kMaxDepth) {
+    *why = "keys nested more than " + std::to_string(kMaxDepth) + " deep";
+    return false;
+  }
+  if (!ValidSubPath(*path)) {
+    *why = "a key name longer than 255 characters or holding a control character";
+    return false;
+  }
   return true;
 }
 
-bool Parse(std::string_view text, Tree* tree) {
-  ParseState st;
+bool Parse(std::string_view text, Tree* tree, ParseError* error) {
+  // A byte-order mark, as some editors write, is not part of the text.
+  if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
   Node* current = nullptr;
+  int root = 0;
+  Path path;
   std::size_t pos = 0;
-  while (pos < text.size()) {
+  auto fail = [&](std::string message) {
+    error->message = std::move(message);
+    return false;
+  };
+  for (error->line = 1; pos < text.size(); ++error->line) {
     std::size_t eol = text.find('\n', pos);
     if (eol == std::string_view::npos) eol = text.size();
     std::string_view line = text.substr(pos, eol - pos);
@@ -302,30 +277,28 @@ bool Parse(std::string_view text, Tree* tree) {
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
     if (line.empty() || line[0] == ';') continue;
     if (line[0] == '[') {
-      if (line.back() != ']') return false;
-      if (!ParseSection(line.substr(1, line.size() - 2), tree, st, &current)) return false;
+      if (line.back() != ']') return fail("a section header without its closing ']'");
+      std::string why;
+      if (!ParseSection(line.substr(1, line.size() - 2), &root, &path, &why)) return fail(why);
+      current = Descend(&tree->roots[root], path, true);
       continue;
     }
-    if (current == nullptr) return false;
+    if (current == nullptr) return fail("a value before the first section header");
     std::size_t i = 0;
-    st.name.clear();
+    std::u16string name, data;
     if (line[0] == '@') {
       i = 1;
-    } else if (!ParseQuoted(line, i, &st.name) || st.name.empty()) {
-      return false;
+    } else if (!ParseQuoted(line, i, &name) || name.empty()) {
+      return fail("neither a section header, a value (\"name\"=\"text\" or @=\"text\") nor a comment (;)");
     }
-    std::u16string data;
-    if (i >= line.size() || line[i] != '=') return false;
-    ++i;
-    if (!ParseQuoted(line, i, &data) || i != line.size()) return false;
-    FoldInto(st.name, &st.key);
+    if (i >= line.size() || line[i] != '=' || !ParseQuoted(line, ++i, &data) || i != line.size()) {
+      return fail("a value that is not \"name\"=\"text\" or @=\"text\" (escapes: \\\\ \\\" \\n \\r \\t)");
+    }
+    if (NamesCode(root, path, name) && !AcceptableCodePath(data)) {
+      return fail("a relative path for code to load (" + Utf16ToUtf8(data) + "); give it from the root (/...)");
+    }
     // A name given twice: the later line wins, spelling included.
-    auto it = current->values.find(st.key);
-    if (it == current->values.end()) {
-      current->values.emplace(st.key, Value{st.name, std::move(data)});
-    } else {
-      it->second = Value{st.name, std::move(data)};
-    }
+    current->values.insert_or_assign(Fold(name), Value{name, std::move(data)});
   }
   return true;
 }
@@ -336,7 +309,7 @@ std::string RegistryPath() {
   if (const char* env = std::getenv("QUILLON_REGISTRY"); env && *env) {
     return env;
   }
-  std::string base;
+  std::filesystem::path base;
   if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && xdg[0] == '/') {
     base = xdg;
   } else {
@@ -344,63 +317,38 @@ std::string RegistryPath() {
     if (home == nullptr || *home == '\0') {
       if (const passwd* pw = getpwuid(getuid())) home = pw->pw_dir;
     }
-    base = std::string(home ? home : ".") + "/.config";
+    base = std::filesystem::path(home ? home : ".") / ".config";
   }
-  return base + "/quillon/registry.txt";
+  return (base / "quillon" / "registry.txt").string();
 }
 
-std::string DirectoryOf(const std::string& path) {
-  const auto slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  if (slash == 0) return "/";
-  return path.substr(0, slash);
+// The folders above the file, made private to this user where they are new.
+void MakeFolders(const std::string& file) {
+  std::error_code ec;
+  const std::filesystem::path folder = std::filesystem::path(file).parent_path();
+  if (folder.empty() || std::filesystem::exists(folder, ec)) return;
+  MakeFolders(folder.string());
+  if (std::filesystem::create_directory(folder, ec)) {
+    std::filesystem::permissions(folder, std::filesystem::perms::owner_all, ec);
+  }
 }
 
-void MakeDirectories(const std::string& dir) {
-  for (std::size_t p = 1; p <= dir.size(); ++p) {
-    if (p == dir.size() || dir[p] == '/') {
-      mkdir(dir.substr(0, p).c_str(), 0700);  // EEXIST is fine
+// Leaves a description of a failure on the calling thread's error
+// information, where a client finds it with GetErrorInfo.
+LONG Problem(LONG code, const std::string& text) {
+  ICreateErrorInfo* create = nullptr;
+  if (SUCCEEDED(CreateErrorInfo(&create))) {
+    const std::u16string description = Utf8ToUtf16(text);
+    create->SetDescription(const_cast<LPOLESTR>(description.c_str()));
+    create->SetSource(const_cast<LPOLESTR>(u"Quillon registry"));
+    IErrorInfo* info = nullptr;
+    if (SUCCEEDED(create->QueryInterface(IID_IErrorInfo, reinterpret_cast<void**>(&info)))) {
+      SetErrorInfo(0, info);
+      info->Release();
     }
+    create->Release();
   }
-}
-
-// What tells one version of the file from another; `exists` false when
-// the stat call failed.
-FileStamp StampFrom(int statResult, const struct stat& st) {
-  FileStamp stamp;
-  if (statResult == 0) {
-    stamp.exists = true;
-    stamp.dev = st.st_dev;
-    stamp.ino = st.st_ino;
-    stamp.size = st.st_size;
-    stamp.mtimeNs = static_cast<long long>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec;
-  }
-  return stamp;
-}
-
-FileStamp StampOf(int fd) {
-  struct stat st;
-  const int result = fstat(fd, &st);
-  return StampFrom(result, st);
-}
-
-FileStamp StampOf(const std::string& path) {
-  struct stat st;
-  const int result = stat(path.c_str(), &st);
-  return StampFrom(result, st);
-}
-
-bool WriteAll(int fd, const std::string& data) {
-  std::size_t done = 0;
-  while (done < data.size()) {
-    const ssize_t n = write(fd, data.data() + done, data.size() - done);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    done += static_cast<std::size_t>(n);
-  }
-  return true;
+  return code;
 }
 
 class Registry {
@@ -412,44 +360,59 @@ class Registry {
   }
 
   // Runs fn(tree) on an up-to-date copy for reading.
+  // Inside an update the copy in memory is the newest there is.
   template <class Fn>
   LONG Read(Fn&& fn) {
     std::lock_guard<std::mutex> guard(mutex_);
-    if (LONG err = Refresh(false); err != ERROR_SUCCESS) return err;
+    if (updates_ == 0) {
+      if (LONG err = Refresh(false); err != ERROR_SUCCESS) return err;
+    }
     return fn(*tree_);
   }
 
-  // Runs fn(tree, &changed) under the file lock on a freshly loaded copy and
-  // saves the result when fn succeeded and reported a change.
+  // Runs fn(tree, &changed) on a freshly loaded copy with the file locked,
+  // and saves the result when fn succeeded and reported a change. Inside an
+  // update the file is locked already and the save waits for its end.
   template <class Fn>
   LONG Write(Fn&& fn) {
     std::lock_guard<std::mutex> guard(mutex_);
-    const std::string path = RegistryPath();
-    MakeDirectories(DirectoryOf(path));
-    const std::string lockPath = path + ".lock";
-    const int lockFd = open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    if (lockFd < 0) return ERROR_ACCESS_DENIED;
-    while (flock(lockFd, LOCK_EX) != 0) {
-      if (errno != EINTR) {
-        close(lockFd);
-        return ERROR_ACCESS_DENIED;
-      }
-    }
-    LONG result = Refresh(true);
-    if (result == ERROR_SUCCESS) {
+    if (updates_ > 0) {
       bool changed = false;
-      result = fn(*tree_, &changed);
-      if (result == ERROR_SUCCESS && changed) {
-        result = Save(path);
-        if (result != ERROR_SUCCESS) tree_.reset();  // force a reload next time
-      }
+      const LONG result = fn(*tree_, &changed);
+      dirty_ = dirty_ || changed;
+      return result;
     }
-    flock(lockFd, LOCK_UN);
-    close(lockFd);
+    if (LONG err = Lock(); err != ERROR_SUCCESS) return err;
+    bool changed = false;
+    LONG result = fn(*tree_, &changed);
+    if (result == ERROR_SUCCESS && changed) result = Save();
+    lock_.Release();
     return result;
   }
 
-  HKEY NewHandle(int root, std::vector<std::u16string> path) {
+  LONG BeginUpdate() {
+    std::lock_guard<std::mutex> guard(mutex_);
+    if (updates_ > 0) {
+      ++updates_;
+      return ERROR_SUCCESS;
+    }
+    if (LONG err = Lock(); err != ERROR_SUCCESS) return err;
+    updates_ = 1;
+    dirty_ = false;
+    return ERROR_SUCCESS;
+  }
+
+  LONG EndUpdate() {
+    std::lock_guard<std::mutex> guard(mutex_);
+    if (updates_ == 0) return ERROR_INVALID_PARAMETER;
+    if (--updates_ > 0) return ERROR_SUCCESS;
+    const LONG result = dirty_ ? Save() : ERROR_SUCCESS;
+    dirty_ = false;
+    lock_.Release();
+    return result;
+  }
+
+  HKEY NewHandle(int root, Path path) {
     // Called with mutex_ held (from inside Read/Write).
     const ULONG_PTR id = nextHandle_++;
     handles_[id] = OpenKey{root, std::move(path)};
@@ -475,76 +438,86 @@ class Registry {
   }
 
  private:
+  // Locks the file (making it, and its folders, when there is none yet)
+  // and loads it afresh.
+  LONG Lock() {
+    const std::string path = RegistryPath();
+    if (std::string unsafe = file::TrustProblem(path, "registry file"); !unsafe.empty()) {
+      return Problem(ERROR_ACCESS_DENIED, "refusing the registry: " + unsafe);
+    }
+    MakeFolders(path);
+    if (!lock_.Acquire(path, true)) {
+      return Problem(ERROR_ACCESS_DENIED,
+                     "cannot lock the registry file '" + path + "': " + file::ErrorText(lock_.error()));
+    }
+    const LONG result = Refresh(true);
+    if (result != ERROR_SUCCESS) lock_.Release();
+    return result;
+  }
+
   // Brings tree_ up to date with the file. `force` rereads even when the
   // file looks unchanged (used under the file lock).
   LONG Refresh(bool force) {
     const std::string path = RegistryPath();
-    if (!force && tree_ && path == path_ && StampOf(path) == stamp_) {
+    file::Stamp now;
+    const bool exists = file::StampOf(path, &now);
+    if (!force && tree_ && path == path_ && exists == exists_ && (!exists || now == stamp_)) {
       return ERROR_SUCCESS;
     }
+    tree_.reset();
     auto fresh = std::make_unique<Tree>();
-    FileStamp stamp;
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-      if (errno != ENOENT) return ERROR_CANTREAD;
-    } else {
-      stamp = StampOf(fd);
-      std::string text;
-      char buf[65536];
-      for (;;) {
-        const ssize_t n = read(fd, buf, sizeof buf);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) {
-          close(fd);
-          return ERROR_CANTREAD;
-        }
-        if (n == 0) break;
-        text.append(buf, static_cast<std::size_t>(n));
-      }
-      close(fd);
-      if (!Parse(text, fresh.get())) {
-        tree_.reset();
-        return ERROR_REGISTRY_CORRUPT;
-      }
+    file::Reader reader;
+    std::string text;
+    const bool opened = reader.Open(path, true);
+    if (!opened && reader.error() != ENOENT) {
+      return Problem(ERROR_CANTREAD, "cannot read the registry file '" + path + "': " + file::ErrorText(reader.error()));
+    }
+    if (std::string unsafe = file::TrustProblem(path, "registry file"); !unsafe.empty()) {
+      return Problem(ERROR_CANTREAD, "refusing the registry: " + unsafe);
+    }
+    if (!opened) {
+      // No file yet: an empty registry.
+    } else if (!file::ReadAll(reader, kMaxFileBytes, &text)) {
+      const std::string why = reader.error() == EFBIG ? "larger than " + std::to_string(kMaxFileBytes >> 20) + " MiB"
+                                                      : file::ErrorText(reader.error());
+      return Problem(ERROR_CANTREAD, "cannot read the registry file '" + path + "': " + why);
+    } else if (ParseError error; !Parse(text, fresh.get(), &error)) {
+      return Problem(ERROR_REGISTRY_CORRUPT,
+                     path + ":" + std::to_string(error.line) + ": " + error.message + "; correct or remove that line");
     }
     tree_ = std::move(fresh);
     path_ = path;
-    stamp_ = stamp;
+    exists_ = reader.error() != ENOENT;
+    stamp_ = reader.stamp();
     return ERROR_SUCCESS;
   }
 
-  LONG Save(const std::string& path) {
+  LONG Save() {
     const std::string text = Serialize(*tree_);
-    std::string temp = path + ".XXXXXX";
-    const int fd = mkstemp(temp.data());
-    if (fd < 0) return ERROR_CANTWRITE;
-    bool ok = WriteAll(fd, text) && fsync(fd) == 0;
-    ok = (close(fd) == 0) && ok;
-    if (!ok || rename(temp.c_str(), path.c_str()) != 0) {
-      unlink(temp.c_str());
-      return ERROR_CANTWRITE;
+    file::WriteOutcome outcome{file::WriteStatus::kFailed, EFBIG, "write"};
+    if (text.size() <= kMaxFileBytes) outcome = file::Replace(path_, text, 0600);
+    if (outcome.status != file::WriteStatus::kWritten) {
+      tree_.reset();  // what is in memory is not what is in the file
+      return Problem(ERROR_CANTWRITE, "cannot save the registry file '" + path_ + "': " + file::ErrorText(outcome.error));
     }
-    // Make the rename itself durable.
-    const int dirFd = open(DirectoryOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dirFd >= 0) {
-      fsync(dirFd);
-      close(dirFd);
-    }
-    path_ = path;
-    stamp_ = StampOf(path);
+    exists_ = file::StampOf(path_, &stamp_);
     return ERROR_SUCCESS;
   }
 
   std::mutex mutex_;
   std::unique_ptr<Tree> tree_;
   std::string path_;
-  FileStamp stamp_;
+  bool exists_ = false;
+  file::Stamp stamp_;
+  file::FileLock lock_;
+  int updates_ = 0;  // nesting of BeginUpdate
+  bool dirty_ = false;
   std::map<ULONG_PTR, OpenKey> handles_;
   ULONG_PTR nextHandle_ = 0x1000;
 };
 
 // The node of an open key plus a relative path; sets *err when missing.
-Node* Locate(Tree& tree, const OpenKey& key, const std::vector<std::u16string>& sub, LONG* err) {
+Node* Locate(Tree& tree, const OpenKey& key, const Path& sub, LONG* err) {
   Node* base = Descend(&tree.roots[key.root], key.path, false);
   if (base == nullptr) {
     *err = ERROR_KEY_DELETED;
@@ -555,28 +528,21 @@ Node* Locate(Tree& tree, const OpenKey& key, const std::vector<std::u16string>& 
   return node;
 }
 
-std::vector<std::u16string> Join(const OpenKey& key, const std::vector<std::u16string>& sub) {
-  std::vector<std::u16string> all = key.path;
+Path Join(const OpenKey& key, const Path& sub) {
+  Path all = key.path;
   all.insert(all.end(), sub.begin(), sub.end());
   return all;
 }
 
 // Names along the path as the tree spells them.
-std::vector<std::u16string> Canonical(Tree& tree, int root, const std::vector<std::u16string>& path) {
-  std::vector<std::u16string> out;
+Path Canonical(Tree& tree, int root, const Path& path) {
+  Path out;
   Node* node = &tree.roots[root];
   for (const auto& part : path) {
     node = node ? node->Child(part) : nullptr;
     out.push_back(node ? node->name : part);
   }
   return out;
-}
-
-bool ValidSubPath(const std::vector<std::u16string>& parts) {
-  for (const auto& part : parts) {
-    if (!ValidKeyName(part)) return false;
-  }
-  return true;
 }
 
 }  // namespace
@@ -637,6 +603,7 @@ LSTATUS RegCreateKeyExW(HKEY hKey, LPCWSTR lpSubKey, DWORD /*Reserved*/, LPWSTR 
   return reg.Write([&](Tree& tree, bool* changed) -> LONG {
     const auto key = reg.Resolve(hKey);
     if (!key) return ERROR_INVALID_HANDLE;
+    if (key->path.size() + sub.size() > kMaxDepth) return ERROR_INVALID_PARAMETER;
     Node* base = Descend(&tree.roots[key->root], key->path, false);
     if (base == nullptr) return ERROR_KEY_DELETED;
     bool created = false;
@@ -686,6 +653,7 @@ LSTATUS RegSetValueExW(HKEY hKey, LPCWSTR lpValueName, DWORD /*Reserved*/, DWORD
     LONG err = ERROR_SUCCESS;
     Node* node = Locate(tree, *key, {}, &err);
     if (node == nullptr) return err;
+    if (NamesCode(key->root, key->path, name) && !AcceptableCodePath(data)) return ERROR_BAD_PATHNAME;
     const std::u16string folded = Fold(name);
     auto it = node->values.find(folded);
     if (it == node->values.end()) {
@@ -766,7 +734,7 @@ LSTATUS DeleteKey(HKEY hKey, LPCWSTR lpSubKey, bool tree) {
     if (full.empty()) return ERROR_ACCESS_DENIED;  // a root
     if (!tree && !node->children.empty()) return ERROR_ACCESS_DENIED;
     Node* parent = Descend(&t.roots[key->root],
-                           std::vector<std::u16string>(full.begin(), full.end() - 1), false);
+                           Path(full.begin(), full.end() - 1), false);
     parent->children.erase(Fold(full.back()));
     *changed = true;
     return ERROR_SUCCESS;
@@ -808,3 +776,6 @@ LSTATUS RegEnumKeyExW(HKEY hKey, DWORD dwIndex, LPWSTR lpName, LPDWORD lpcchName
     return ERROR_SUCCESS;
   });
 }
+
+LSTATUS QuillonRegistryBeginUpdate(void) { return Registry::Instance().BeginUpdate(); }
+LSTATUS QuillonRegistryEndUpdate(void) { return Registry::Instance().EndUpdate(); }

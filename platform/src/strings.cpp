@@ -373,7 +373,7 @@ int WideCharToMultiByte(UINT CodePage, DWORD /*dwFlags*/, LPCWCH lpWideCharStr, 
     if (lpDefaultChar != nullptr || lpUsedDefaultChar != nullptr) {
       return Fail(ERROR_INVALID_PARAMETER);
     }
-    out = Utf16ToUtf8(in);
+    out = Utf16ToUtf8(in, false);  // as the system does: lone surrogates become U+FFFD
   } else {
     return Fail(ERROR_INVALID_PARAMETER);
   }

@@ -1,9 +1,11 @@
-// The quillon program run as a process, as a user or a script runs it.
+// The quillon program run as a process, as a user or a script runs it: from
+// bash, with pipes, odd names, full disks and neighbours running at once.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 
 #include "temp_dir.h"
@@ -11,9 +13,16 @@
 namespace quillon {
 namespace {
 
+using testing::CountEntries;
 using testing::ReadFileBytes;
 using testing::TempDir;
 using testing::WriteFileBytes;
+
+const std::string kDefaultFile =
+    "S2240012004F150100004D000F464759000B3202BCFA14040A04B0EA6000FFFFFF03FF02E725\r\n"
+    "S22400122002300064000012C0FB01000000000B3C00015F900FA000000F32B8002000000046\r\n"
+    "S2240012400007008407012E07013A72012E07010000000000000000000000000000000000DD\r\n"
+    "S9030000FC\r\n";
 
 struct Result {
   int status;
@@ -24,133 +33,307 @@ class Cli : public ::testing::Test {
  protected:
   TempDir dir;
 
-  // Runs quillon with `args` split at blanks, each quoted for the shell.
-  Result Run(const std::string& args, const std::string& registry = "registry.txt") {
-    std::string quoted;
-    std::size_t start = 0;
-    while (start < args.size()) {
-      std::size_t end = args.find(' ', start);
-      if (end == std::string::npos) end = args.size();
-      if (end > start) quoted += " '" + args.substr(start, end - start) + "'";
-      start = end + 1;
-    }
-    const std::string command = "cd " + dir.path() + " && QUILLON_REGISTRY=" + dir.File(registry) + " " +
-                                QUILLON_CLI + quoted + " >" + dir.File("out.txt") + " 2>" + dir.File("err.txt");
+  // Runs a bash script in the test's folder, with $Q the program, $LIB the
+  // component and $SHARE the manual page and completion, against a registry
+  // in that folder.
+  Result Sh(const std::string& script) {
+    WriteFileBytes(dir.File("script.sh"), "Q=" + std::string(QUILLON_CLI) + "\nLIB=" + QUILLON_COMPONENT_PATH +
+                                              "\nSHARE=" + QUILLON_SHARE + "\nexport QUILLON_REGISTRY=" +
+                                              dir.File("registry.txt") + "\n" + script + "\n");
+    const std::string command = "cd " + dir.path() + " && bash script.sh >" + dir.File("out.txt") + " 2>" +
+                                dir.File("err.txt");
     const int raw = std::system(command.c_str());
     return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadFileBytes(dir.File("out.txt")),
             ReadFileBytes(dir.File("err.txt"))};
   }
 
-  void SetUp() override { ASSERT_EQ(Run(std::string("register ") + QUILLON_COMPONENT_PATH).status, 0); }
+  void SetUp() override {
+    ASSERT_EQ(Sh("$Q register $LIB").status, 0);
+    ASSERT_EQ(Sh("$Q new a.S19").status, 0);
+  }
 };
 
-TEST_F(Cli, NewSetGet) {
-  ASSERT_EQ(Run("new a.S19").status, 0);
-  ASSERT_EQ(Run("set a.S19 BrightnessDay=20").status, 0);
-  const Result r = Run("get a.S19 BrightnessDay");
-  EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(r.out, "4\n");
-}
+bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
-TEST_F(Cli, DefaultFileIsTheDocumentedOne) {
-  ASSERT_EQ(Run("new a.S19").status, 0);
-  EXPECT_EQ(ReadFileBytes(dir.File("a.S19")),
-            "S2240012004F150100004D000F464759000B3202BCFA14040A04B0EA6000FFFFFF03FF02E725\r\n"
-            "S22400122002300064000012C0FB01000000000B3C00015F900FA000000F32B8002000000046\r\n"
-            "S2240012400007008407012E07013A72012E07010000000000000000000000000000000000DD\r\n"
-            "S9030000FC\r\n");
-}
-
-TEST_F(Cli, ShowPrintsEveryPropertyInInterfaceOrder) {
-  ASSERT_EQ(Run("new a.S19").status, 0);
-  const Result r = Run("show a.S19");
+TEST_F(Cli, NewSetGetShow) {
+  EXPECT_EQ(ReadFileBytes(dir.File("a.S19")), kDefaultFile);
+  ASSERT_EQ(Sh("$Q set a.S19 BrightnessDay=20 'ElementX(WIN_FUEL)=12' 'ElementAlignment(1)=FONT_RIGHT' -o b.S19").status, 0);
+  EXPECT_EQ(Sh("$Q get b.S19 BrightnessDay; $Q get b.S19 'ElementX(3)'; $Q get b.S19 'ElementAlignment(WIN_COMPASS)'").out,
+            "4\n12\n2\n");
+  EXPECT_EQ(Sh("$Q get a.S19 'ElementX(3)'").out, "58\n") << "-o leaves the input alone";
+  const Result r = Sh("$Q show a.S19");
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out.rfind("Flags = 15\nVersion = 256\nRegion = 0\n", 0), 0u) << r.out;
-  EXPECT_NE(r.out.find("TimeZoneOffset = -5\n"), std::string::npos);
-  EXPECT_NE(r.out.find("ColorBalance(2) = 0\nVIN = \"1G F   G Y 000001\"\n"), std::string::npos);
-  EXPECT_NE(r.out.find("ElementY(WIN_FUEL) = 114\n"), std::string::npos);
-  EXPECT_NE(r.out.find("FontColor = 16777215\n"), std::string::npos);
-  const std::string last = "\nAircoreTestRange = 47104\n";
-  ASSERT_GT(r.out.size(), last.size());
-  EXPECT_EQ(r.out.substr(r.out.size() - last.size()), last);
+  for (const char* line : {"\nTimeZoneOffset = -5\n", "\nColorBalance(2) = 0\nVIN = \"1G F   G Y 000001\"\n",
+                           "\nElementY(WIN_FUEL) = 114\n", "\nFontColor = 16777215\n"})
+    EXPECT_TRUE(Has(r.out, line)) << line;
+  EXPECT_TRUE(r.out.ends_with("\nAircoreTestRange = 47104\n"));
+  EXPECT_EQ(r.err, "");
 }
 
-TEST_F(Cli, ShowJson) {
-  ASSERT_EQ(Run("new a.S19").status, 0);
-  ASSERT_EQ(Run("set a.S19 PPMDividend=-1 FontColor=4294967295 ColorBalance(1)=-7").status, 0);
-  const Result r = Run("show --json a.S19");
+TEST_F(Cli, JsonRoundTripsThroughSetFromJson) {
+  ASSERT_EQ(Sh("$Q set a.S19 PPMDividend=-1 FontColor=4294967295 'ColorBalance(1)=-7' $'VIN=123\\x01567\\x7f9\\x1b' -o b.S19")
+                .status,
+            0);
+  Result r = Sh("$Q show --json b.S19 > b.json && cat b.json");
   ASSERT_EQ(r.status, 0) << r.err;
-  for (const char* part : {"\"Flags\": 15,", "\"VIN\": \"1G F   G Y 000001\",", "\"ColorBalance\": [0, -7, 0],",
-                           "\"ElementX\": [0, 132, 46, 58, 46],", "\"ElementY\": [7, 7, 7, 114, 7],",
-                           "\"PPMDividend\": -1,", "\"FontColor\": 4294967295,", "\"AircoreTestRange\": 47104\n}"})
-    EXPECT_NE(r.out.find(part), std::string::npos) << part << "\n" << r.out;
-  EXPECT_EQ(r.out.front(), '{');
+  for (const char* part : {"{\n  \"Flags\": 15,", "\"ColorBalance\": [0, -7, 0],", "\"ElementX\": [0, 132, 46, 58, 46],",
+                           "\"PPMDividend\": -1,", "\"FontColor\": 4294967295,", "\"AircoreTestRange\": 47104\n}\n"})
+    EXPECT_TRUE(Has(r.out, part)) << part << "\n" << r.out;
+  r = Sh("$Q set a.S19 --from-json b.json -o c.S19 && cmp b.S19 c.S19 && $Q diff b.S19 c.S19");
+  EXPECT_EQ(r.status, 0) << r.err << r.out;
+
+  // Missing keys are left alone; unknown ones, wrong shapes and a read-only
+  // property with another value are refused, and nothing is written.
+  WriteFileBytes(dir.File("part.json"), "{\"Region\": 3}");
+  EXPECT_EQ(Sh("$Q set a.S19 --from-json part.json -o d.S19 && $Q get d.S19 Region && $Q get d.S19 'ElementX(3)'").out,
+            "3\n58\n");
+  for (const char* bad : {"{\"Regio\": 3}", "{\"Region\": [3]}", "{\"ElementX\": [1, 2]}", "{\"VIN\": 5}",
+                          "{\"Version\": 512}", "{\"Region\": 1.5}", "{\"Region\": 3, \"Region\": 4}", "{\"Region\": 3"}) {
+    WriteFileBytes(dir.File("bad.json"), bad);
+    r = Sh("$Q set a.S19 --from-json bad.json -o e.S19");
+    EXPECT_EQ(r.status, 1) << bad;
+    EXPECT_TRUE(Has(r.err, "bad.json")) << r.err;
+    EXPECT_FALSE(std::filesystem::exists(dir.File("e.S19"))) << bad << ": written anyway";
+  }
 }
 
-TEST_F(Cli, IndexesByNumberOrConstant) {
-  ASSERT_EQ(Run("new a.S19").status, 0);
-  ASSERT_EQ(Run("set a.S19 ElementX(WIN_FUEL)=12 ElementAlignment(1)=FONT_RIGHT -o b.S19").status, 0);
-  EXPECT_EQ(Run("get b.S19 ElementX(3)").out, "12\n");
-  EXPECT_EQ(Run("get b.S19 ElementAlignment(WIN_COMPASS)").out, "2\n");
-  EXPECT_EQ(Run("get a.S19 ElementX(3)").out, "58\n") << "-o leaves the input alone";
+TEST_F(Cli, SeveralFilesInOneProcess) {
+  ASSERT_EQ(Sh("$Q set a.S19 Region=7 -o b.S19").status, 0);
+  Result r = Sh("$Q show a.S19 b.S19 | grep Region");
+  EXPECT_EQ(r.out, "a.S19:Region = 0\nb.S19:Region = 7\n");
+  r = Sh("$Q show --json a.S19 b.S19");
+  EXPECT_TRUE(r.out.starts_with("{\n  \"a.S19\": {\n    \"Flags\": 15,")) << r.out;
+  EXPECT_TRUE(Has(r.out, "},\n  \"b.S19\": {")) << r.out;
+  // One unreadable file is reported; the others are still shown.
+  r = Sh("$Q show a.S19 missing.S19 b.S19 | grep -c Region");
+  EXPECT_EQ(r.out, "2\n");
+  EXPECT_TRUE(Has(r.err, "missing.S19")) << r.err;
+}
+
+TEST_F(Cli, DiffAsDiffDoes) {
+  ASSERT_EQ(Sh("$Q set a.S19 Region=7 'ElementX(WIN_FUEL)=12' -o b.S19").status, 0);
+  Result r = Sh("$Q diff a.S19 b.S19");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, "Region: 0 -> 7\nElementX(WIN_FUEL): 58 -> 12\n");
+  r = Sh("$Q diff --json a.S19 b.S19");
+  EXPECT_EQ(r.out, "{\n  \"Region\": [0, 7],\n  \"ElementX(WIN_FUEL)\": [58, 12]\n}\n");
+  EXPECT_EQ(Sh("$Q diff a.S19 a.S19").status, 0);
+  EXPECT_EQ(Sh("$Q diff a.S19 missing.S19").status, 2);
+  EXPECT_EQ(Sh("$Q diff a.S19 b.S19 > /dev/full").status, 2);
+}
+
+// Names are bytes: two names that differ only in bytes that are not UTF-8
+// are two files.
+TEST_F(Cli, NamesThatAreNotUtf8) {
+  ASSERT_EQ(Sh("$Q set a.S19 Flags=1 -o $'a\\xff.S19' && $Q set a.S19 Flags=2 -o $'a\\xfe.S19'").status, 0);
+  EXPECT_EQ(Sh("$Q get $'a\\xff.S19' Flags; $Q get $'a\\xfe.S19' Flags").out, "1\n2\n");
+  EXPECT_EQ(ReadFileBytes(dir.File("a\xff.S19")).size(), 246u);
+  EXPECT_EQ(Sh("$Q get $'x\\xfe.S19' Flags").status, 1);
+  EXPECT_EQ(Sh("$Q set $'a\\xfe.S19' Region=3 && $Q get $'a\\xfe.S19' Region").out, "3\n");
+}
+
+TEST_F(Cli, StreamsAndDash) {
+  // Writing to /dev/stdout adds to what the shell's descriptor holds.
+  ASSERT_EQ(Sh("( echo log1; $Q set a.S19 Region=5 -o /dev/stdout ) >> app.log").status, 0);
+  const std::string log = ReadFileBytes(dir.File("app.log"));
+  EXPECT_TRUE(log.starts_with("log1\nS2")) << log;
+  EXPECT_EQ(log.size(), 5u + 246u);
+
+  Result r = Sh("cat a.S19 | $Q get /dev/stdin Region; $Q get <(cat a.S19) Region; $Q get - Region < a.S19");
+  EXPECT_EQ(r.out, "0\n0\n0\n") << r.err;
+  r = Sh("$Q new - | $Q set - Region=9 | $Q show - | grep Region");
+  EXPECT_EQ(r.out, "Region = 9\n") << r.err;
+  EXPECT_EQ(Sh("$Q new - > n.S19 && cmp n.S19 a.S19").status, 0);
+  EXPECT_EQ(Sh("mkfifo f && timeout 10 $Q show f").status, 1) << "a FIFO no one writes fails at once";
+  EXPECT_EQ(Sh("$Q show .").status, 1);
+}
+
+TEST_F(Cli, EmptyNameIsUnreadable) {
+  for (const char* command : {"$Q get '' Version", "$Q set '' Region=5 -o out.S19", "$Q show ''"}) {
+    const Result r = Sh(command);
+    EXPECT_EQ(r.status, 1) << command;
+    EXPECT_TRUE(Has(r.err, "0x80004005")) << r.err;
+  }
+  EXPECT_EQ(Sh("$Q new ''").status, 1);
+  EXPECT_FALSE(std::filesystem::exists(dir.File("out.S19")));
+}
+
+// "R224..." for "S224...": read with a warning; set writes only with --force.
+TEST_F(Cli, MissingPartsOfTheImageAreNamed) {
+  std::string text = kDefaultFile;
+  text[78] = 'R';
+  WriteFileBytes(dir.File("bad.S19"), text);
+  Result r = Sh("$Q get bad.S19 Region");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_TRUE(Has(r.err, "warning: bad.S19: no data record covered image bytes 30-61")) << r.err;
+  EXPECT_TRUE(Has(r.err, "check value 4F 15 does not match")) << r.err;
+  r = Sh("$Q set bad.S19 Region=1");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(Has(r.err, "--force")) << r.err;
+  EXPECT_EQ(ReadFileBytes(dir.File("bad.S19")), text);
+  EXPECT_EQ(Sh("$Q set bad.S19 Region=1 --force").status, 0);
+  EXPECT_NE(ReadFileBytes(dir.File("bad.S19")), text);
+  EXPECT_EQ(Sh("$Q show a.S19").err, "") << "a whole file reads without a word";
+}
+
+TEST_F(Cli, CheckReportsErrorsAndWarnings) {
+  std::string skipped = kDefaultFile, damaged = kDefaultFile, unusual;
+  skipped[78] = 'R';
+  damaged[2 * 78 + 74] = 'F';
+  WriteFileBytes(dir.File("skipped.S19"), skipped);
+  WriteFileBytes(dir.File("damaged.S19"), damaged);
+  WriteFileBytes(dir.File("end.S19"), "S9030000FC\r\n");
+  Result r = Sh("$Q check a.S19");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_TRUE(r.out.starts_with("a.S19: ok")) << r.out;
+  r = Sh("$Q check skipped.S19 damaged.S19 end.S19 - < a.S19");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(Has(r.out, "skipped.S19: error: no data record at 0x1220: image bytes 30-61")) << r.out;
+  EXPECT_TRUE(Has(r.out, "damaged.S19:3: error:")) << r.out;
+  EXPECT_TRUE(Has(r.out, "end.S19: error: no data record at 0x1200, 0x1220, 0x1240")) << r.out;
+  EXPECT_TRUE(Has(r.out, "standard input: ok")) << r.out;
+  // Version 0x0200 (line checksum 25 -> 24): a warning only.
+  std::string version = kDefaultFile;
+  version.replace(14, 2, "02");
+  version.replace(74, 2, "24");
+  WriteFileBytes(dir.File("v.S19"), version);
+  r = Sh("$Q check v.S19");
+  EXPECT_EQ(r.status, 1) << "the check value no longer matches";
+  EXPECT_TRUE(Has(r.out, "v.S19: warning: Version is 512")) << r.out;
+}
+
+TEST_F(Cli, GetReadsPropertiesOnly) {
+  WriteFileBytes(dir.File("notes.txt"), "mine");
+  const Result r = Sh("$Q get a.S19 'WriteS19(notes.txt)'");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(ReadFileBytes(dir.File("notes.txt")), "mine");
+}
+
+TEST_F(Cli, ConcurrentSetsLoseNothing) {
+  const char* props[] = {"Flags", "Region", "SplashTime", "SpeedUpdate", "CompassUpdate", "SpeedFilterThreshold",
+                         "IceWarning", "ShortPressTime", "LongPressTime", "SatTime", "FuelDiv", "FuelMul",
+                         "Fuel005", "RefuelWarning", "CANBaudrate", "GPSBaudrate", "TimeZoneOffset", "NMEAFlags",
+                         "Debounce", "OdoDisplayTime"};
+  std::string script, expected;
+  for (int i = 0; i < 20; ++i) {
+    script += "$Q set a.S19 " + std::string(props[i]) + "=" + std::to_string(i + 3) + " &\n";
+    expected += std::to_string(i + 3) + "\n";
+  }
+  script += "for i in 1 2 3 4 5 6 7 8; do $Q show a.S19 > /dev/null || echo torn; done & wait\n";
+  for (const char* p : props) script += "$Q get a.S19 " + std::string(p) + "\n";
+  const Result r = Sh(script);
+  EXPECT_EQ(r.out, expected) << r.err;
+  EXPECT_EQ(CountEntries(dir.path()), 5);  // registry, script, out, err, a.S19
+}
+
+TEST_F(Cli, OutputErrorsFail) {
+  for (const char* command : {"$Q show a.S19 > /dev/full", "$Q get a.S19 Region > /dev/full", "$Q new - > /dev/full",
+                              "$Q check a.S19 > /dev/full", "$Q --help > /dev/full"}) {
+    const Result r = Sh(command);
+    EXPECT_EQ(r.status, 1) << command;
+    EXPECT_TRUE(Has(r.err, "No space left")) << command << ": " << r.err;
+  }
+}
+
+TEST_F(Cli, ControlCharactersAreEscaped) {
+  ASSERT_EQ(Sh("$Q set a.S19 $'VIN=123\\n567\\r9\\033'").status, 0);
+  const Result r = Sh("$Q show a.S19 | grep -vc ' = '; $Q show a.S19 | grep VIN; $Q get a.S19 VIN");
+  EXPECT_EQ(r.out, "0\nVIN = \"1G \\n   \\r \\u001b 000001\"\n\"1G \\n   \\r \\u001b 000001\"\n") << r.err;
+}
+
+TEST_F(Cli, Registration) {
+  // Many at once all succeed, and objects are created meanwhile.
+  std::string script;
+  for (int i = 0; i < 12; ++i) script += "($Q register $LIB > /dev/null || echo failed) & ($Q get a.S19 Region > /dev/null || echo failed) &\n";
+  Result r = Sh(script + "wait");
+  EXPECT_EQ(r.out, "") << r.err;
+
+  // A registry that cannot be saved: unregister says so.
+  r = Sh("set -o pipefail; (ulimit -f 0; trap '' XFSZ; $Q unregister $LIB) 2>&1 | cat");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(Has(r.out, "cannot save the registry")) << r.out;
+  EXPECT_EQ(Sh("$Q get a.S19 Region").status, 0) << "still registered";
+
+  EXPECT_EQ(Sh("$Q unregister $LIB").status, 0);
+  r = Sh("$Q new b.S19");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(Has(r.err, "quillon register") && Has(r.err, "0x800401F3")) << r.err;
+  EXPECT_EQ(Sh("$Q register /no/such/lib.so").status, 1);
+}
+
+// A registry that cannot be used is named with what is wrong and where.
+TEST_F(Cli, RegistryProblemsAreNamed) {
+  const std::string registry = dir.File("registry.txt");
+  const std::string text = ReadFileBytes(registry);
+  const std::string where = registry + ":" + std::to_string(std::count(text.begin(), text.end(), '\n') + 1) + ":";
+  WriteFileBytes(registry, "\xEF\xBB\xBF" + text + "garbage\n");
+  Result r = Sh("$Q show a.S19; $Q register $LIB");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_FALSE(Has(r.err, "not registered")) << r.err;
+  const std::size_t first = r.err.find(where);
+  EXPECT_NE(first, std::string::npos) << r.err;
+  EXPECT_NE(r.err.find(where, first + 1), std::string::npos) << "register names it too: " << r.err;
+  r = Sh("chmod 666 registry.txt; $Q show a.S19");
+  EXPECT_TRUE(Has(r.err, "chmod go-w '" + registry + "'")) << r.err;
 }
 
 TEST_F(Cli, FailuresNameTheStatus) {
-  Result r = Run("new /no/such/folder/a.S19");
+  Result r = Sh("$Q new /no/such/folder/a.S19");
   EXPECT_EQ(r.status, 1);
-  EXPECT_NE(r.err.find("File not found!"), std::string::npos) << r.err;
-  EXPECT_NE(r.err.find("0x80020009"), std::string::npos) << r.err;
-
-  ASSERT_EQ(Run("new a.S19").status, 0);
+  EXPECT_TRUE(Has(r.err, "File not found!") && Has(r.err, "0x80020009")) << r.err;
   const std::string before = ReadFileBytes(dir.File("a.S19"));
-  struct Case {
-    const char* args;
+  const struct {
+    const char* command;
     const char* status;
   } cases[] = {
-      {"set a.S19 Region=abc", "0x80020005"},
-      {"set a.S19 SpeedUpdate=5 FuelDiv=70000", "0x8002000A"},
-      {"get a.S19 ColorBalance(3)", "0x80070057"},
-      {"set a.S19 ElementX(9)=1", "0x80070057"},
-      {"get a.S19 NoSuchThing", "0x80020006"},
-      {"get missing.S19 Region", "0x80004005"},
+      {"$Q set a.S19 Region=abc", "0x80020005"},
+      {"$Q set a.S19 SpeedUpdate=5 FuelDiv=70000", "0x8002000A"},
+      {"$Q get a.S19 'ColorBalance(3)'", "0x80070057"},
+      {"$Q set a.S19 'ElementX(9)=1'", "0x80070057"},
+      {"$Q get a.S19 NoSuchThing", "0x80020006"},
+      {"$Q get missing.S19 Region", "0x80004005"},
   };
-  for (const Case& c : cases) {
-    r = Run(c.args);
-    EXPECT_EQ(r.status, 1) << c.args;
-    EXPECT_NE(r.err.find(c.status), std::string::npos) << c.args << ": " << r.err;
+  for (const auto& c : cases) {
+    r = Sh(c.command);
+    EXPECT_EQ(r.status, 1) << c.command;
+    EXPECT_TRUE(Has(r.err, c.status)) << c.command << ": " << r.err;
     EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
   }
   EXPECT_EQ(ReadFileBytes(dir.File("a.S19")), before) << "a failed set must not write";
-
   WriteFileBytes(dir.File("bad.S19"), "S2240012004F\r\n");
-  r = Run("show bad.S19");
+  r = Sh("$Q show bad.S19");
   EXPECT_EQ(r.status, 1);
-  EXPECT_NE(r.err.find("0x80004005"), std::string::npos);
-}
-
-TEST_F(Cli, UnregisteredComponent) {
-  const Result r = Run("new a.S19", "empty-registry.txt");
-  EXPECT_EQ(r.status, 1);
-  EXPECT_NE(r.err.find("quillon register"), std::string::npos) << r.err;
-  EXPECT_NE(r.err.find("0x800401F3"), std::string::npos) << r.err;  // no such ProgID
-  EXPECT_EQ(Run("unregister " + std::string(QUILLON_COMPONENT_PATH)).status, 0);
-  EXPECT_EQ(Run("new a.S19").status, 1);
-  EXPECT_EQ(Run("register /no/such/lib.so").status, 1);
+  EXPECT_TRUE(Has(r.err, "bad.S19: line 1: a record holds a character that is not a hexadecimal digit (0x80004005)"))
+      << r.err;
 }
 
 TEST_F(Cli, UsageAndHelp) {
-  EXPECT_EQ(Run("").status, 2);
-  EXPECT_EQ(Run("frobnicate").status, 2);
-  EXPECT_EQ(Run("get a.S19").status, 2);
-  EXPECT_EQ(Run("set a.S19 Region").status, 2);
-  EXPECT_EQ(Run("set a.S19 Region=1 -o").status, 2);
-  EXPECT_EQ(Run("show").status, 2);
-  for (const char* command : {"register", "unregister", "new", "show", "get", "set"}) {
-    const Result r = Run(std::string(command) + " --help");
+  for (const char* command : {"$Q", "$Q frobnicate", "$Q get a.S19", "$Q set a.S19 Region", "$Q set a.S19 Region=1 -o",
+                              "$Q show", "$Q show --bogus a.S19", "$Q diff a.S19"})
+    EXPECT_EQ(Sh(command).status, 2) << command;
+  for (const char* command : {"register", "unregister", "new", "show", "get", "set", "diff", "check"}) {
+    const Result r = Sh(std::string("$Q ") + command + " --help");
     EXPECT_EQ(r.status, 0) << command;
-    EXPECT_NE(r.out.find(std::string("usage: quillon ") + command), std::string::npos) << command;
+    EXPECT_TRUE(r.out.starts_with(std::string("usage: quillon ") + command)) << command;
   }
-  EXPECT_EQ(Run("--help").status, 0);
+  EXPECT_EQ(Sh("$Q --help").status, 0);
+  // "--" ends the options: a file may be named like one.
+  EXPECT_EQ(Sh("$Q new -- -o && $Q get -- -o Region").out, "0\n");
+}
+
+// The manual page and the completion follow the program's own command list.
+TEST_F(Cli, ManualPageAndCompletion) {
+  Result r = Sh("groff -man -ww -z $SHARE/quillon.1 2>&1 && "
+                "for c in $($Q --help | awk '/^  [a-z]/ {print $1}'); do grep -q \"^.B quillon $c\\$\" $SHARE/quillon.1 "
+                "|| echo \"missing $c\"; done");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, "");
+  r = Sh("PATH=$(dirname $Q):$PATH; source $SHARE/quillon.bash\n"
+         "complete() { COMP_WORDS=(\"$@\"); COMP_CWORD=$(($# - 1)); _quillon; echo \"${COMPREPLY[*]}\"; }\n"
+         "complete quillon s; complete quillon get a.S19 ElementA; complete quillon set a.S19 Regi; complete quillon show a.S1");
+  EXPECT_EQ(r.out, "show set\n'ElementAlignment(WIN_CLOCK)' 'ElementAlignment(WIN_COMPASS)' 'ElementAlignment(WIN_MPG)' "
+                   "'ElementAlignment(WIN_FUEL)' 'ElementAlignment(WIN_INFO)'\nRegion=\na.S19\n") << r.err;
 }
 
 }  // namespace

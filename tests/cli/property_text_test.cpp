@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "config_json.h"
 #include "property_text.h"
 
 namespace quillon::cli {
@@ -48,6 +49,45 @@ TEST(Json, StringsAreEscaped) {
   EXPECT_EQ(JsonString("a\"b\\c"), "\"a\\\"b\\\\c\"");
   EXPECT_EQ(JsonString(std::string("\x01\n", 2)), "\"\\u0001\\n\"");
   EXPECT_EQ(JsonString("\xC3\xA4"), "\"\xC3\xA4\"");
+  // What a terminal would take as a command: DEL and the C1 controls (the
+  // VIN's code page holds some); and a byte that is not UTF-8.
+  EXPECT_EQ(JsonString("\x7F\xC2\x9B\xC2\xA0"), "\"\\u007f\\u009b\xC2\xA0\"");
+  EXPECT_EQ(JsonString("a\xFF"), "\"a\\udcff\"");
+}
+
+// The configuration `show --json` prints, read back.
+TEST(Json, ConfigurationsReadBack) {
+  std::vector<ConfigEntry> entries;
+  std::string error;
+  ASSERT_TRUE(ParseConfig("{\n  \"Region\": -0,\n  \"ColorBalance\": [1, -2, 3],\n"
+                          "  \"VIN\": \"a\\u0001\\\"\\udcff\\n\"\n}\n", &entries, &error)) << error;
+  ASSERT_EQ(entries.size(), 3u);
+  EXPECT_EQ(entries[0].values[0].text, "0");
+  EXPECT_TRUE(entries[1].isArray);
+  EXPECT_EQ(entries[1].values[1].text, "-2");
+  EXPECT_EQ(entries[2].line, 4u);
+  EXPECT_TRUE(entries[2].values[0].isText);
+  EXPECT_EQ(entries[2].values[0].text, "a\x01\"\xFF\n");
+  EXPECT_TRUE(ParseConfig("{}", &entries, &error));
+  EXPECT_TRUE(entries.empty());
+
+  const struct {
+    const char* text;
+    const char* error;
+  } bad[] = {
+      {"{\"A\": 1.5}", "line 1, column 8: a fraction"},
+      {"{\"A\": 1,\n \"A\": 2}", "line 2, column 6: A is given twice"},
+      {"{\"A\": 99999999999999999999}", "out of range"},
+      {"{\"A\": [[1]]}", "expected an integer or a string"},
+      {"{\"A\": \"x\ny\"}", "a control character"},
+      {"{\"A\": 1} x", "text after the object"},
+      {"[1]", "expected '{'"},
+      {"{\"A\": \"x", "without its closing quote"},
+  };
+  for (const auto& b : bad) {
+    EXPECT_FALSE(ParseConfig(b.text, &entries, &error)) << b.text;
+    EXPECT_NE(error.find(b.error), std::string::npos) << b.text << ": " << error;
+  }
 }
 
 }  // namespace

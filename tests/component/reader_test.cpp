@@ -1,7 +1,9 @@
 // The S-record reader: what it accepts, and that anything it refuses leaves
 // the record exactly as it was.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -91,15 +93,6 @@ TEST(ReadS19, RestoresWhatWasWritten) {
     PreferencesRecord r = ExpectRead(FormatS19(written));
     EXPECT_EQ(RecordToBytes(r), RecordToBytes(written));
   }
-}
-
-TEST(ReadS19, ThroughAFile) {
-  TempDir dir;
-  const std::string path = dir.File("x.S19");
-  ASSERT_EQ(WriteS19(path, Unusual()).status, S_OK);
-  PreferencesRecord r = DefaultPreferences();
-  ASSERT_EQ(ReadS19(path, r), S_OK);
-  EXPECT_EQ(RecordToBytes(r), RecordToBytes(Unusual()));
 }
 
 TEST(ReadS19, EndLineAloneGivesAnAllZeroRecord) {
@@ -219,6 +212,38 @@ TEST(ReadS19, FilesThatCannotBeReadFail) {
   EXPECT_EQ(RecordToBytes(r), RecordToBytes(Unusual()));
 }
 
+// `cat a.S19 | quillon show /dev/stdin` and `quillon show <(cat a.S19)`.
+TEST(ReadS19, PipesAndFifosAreRead) {
+  const std::string text = FormatS19(Unusual());
+  int pipefd[2];
+  ASSERT_EQ(::pipe2(pipefd, O_CLOEXEC), 0);
+  ASSERT_EQ(::write(pipefd[1], text.data(), text.size()), static_cast<ssize_t>(text.size()));
+  ::close(pipefd[1]);
+  PreferencesRecord r = DefaultPreferences();
+  EXPECT_EQ(ReadS19("/proc/self/fd/" + std::to_string(pipefd[0]), r), S_OK);
+  ::close(pipefd[0]);
+  EXPECT_EQ(RecordToBytes(r), RecordToBytes(Unusual()));
+
+  // A FIFO with a writer: reading ends at the end record, without waiting
+  // for the writer to close.
+  TempDir dir;
+  const std::string fifo = dir.File("fifo");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const int writer = ::open(fifo.c_str(), O_RDWR | O_CLOEXEC);
+  ASSERT_GE(writer, 0);
+  ASSERT_EQ(::write(writer, text.data(), text.size()), static_cast<ssize_t>(text.size()));
+  r = DefaultPreferences();
+  EXPECT_EQ(ReadS19(fifo, r), S_OK);
+  ::close(writer);
+  EXPECT_EQ(RecordToBytes(r), RecordToBytes(Unusual()));
+}
+
+TEST(ReadS19, EndlessInputIsCutOff) {
+  PreferencesRecord r = Unusual();
+  EXPECT_EQ(ReadS19("/dev/zero", r), E_FAIL);
+  EXPECT_EQ(RecordToBytes(r), RecordToBytes(Unusual()));
+}
+
 TEST(ReadS19, LargeFileReadThroughManyChunks) {
   // Records past the image fill well over one read chunk before the image.
   std::string text;
@@ -251,18 +276,6 @@ TEST(ParseRecordLine, StatusCodes) {
   EXPECT_EQ(parse("s9030000FC\r\n", rec), PARSE_END_OF_FILE);  // "S" is upper case only
   EXPECT_EQ(parse(Line('2', 3, 0, Bytes(64, 9)), rec), PARSE_OK);
   EXPECT_EQ(rec.Length, 64);
-}
-
-TEST(ReadHexByte, DigitsOfBothCases) {
-  const std::string text = "0aFf9G";
-  S19Input in(text.data(), text.size());
-  std::uint8_t b = 1;
-  EXPECT_EQ(in.ReadHexByte(b), PARSE_OK);
-  EXPECT_EQ(b, 0x0A);
-  EXPECT_EQ(in.ReadHexByte(b), PARSE_OK);
-  EXPECT_EQ(b, 0xFF);
-  EXPECT_EQ(in.ReadHexByte(b), PARSE_BAD_DIGIT);
-  EXPECT_EQ(b, 0);
 }
 
 }  // namespace

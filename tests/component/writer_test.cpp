@@ -6,9 +6,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <fcntl.h>
+
+#include <chrono>
 #include <csignal>
 #include <filesystem>
+#include <random>
 #include <sstream>
+#include <thread>
 
 #include "preferences_record.h"
 #include "s19_writer.h"
@@ -203,6 +208,95 @@ TEST(WriteS19, FailedWriteKeepsTheOldFileAndReportsIt) {
   EXPECT_NE(report.find("full.S19"), std::string::npos) << report;
   EXPECT_EQ(ReadFileBytes(path), "precious");
   EXPECT_EQ(CountEntries(dir.path()), 1) << "temporary file left behind";
+}
+
+// `( echo log1; quillon set ... -o /dev/stdout ) >> app.log` must leave the
+// log and add to it, as the shell's redirection does: a descriptor link is
+// written in place, never renamed over.
+TEST(WriteS19, DescriptorLinksAreWrittenInPlace) {
+  TempDir dir;
+  const std::string log = dir.File("app.log");
+  WriteFileBytes(log, "log1\n");
+  const int fd = ::open(log.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+  ASSERT_GE(fd, 0);
+  struct stat before;
+  ASSERT_EQ(::stat(log.c_str(), &before), 0);
+  for (const std::string& link : {"/proc/self/fd/" + std::to_string(fd), "/dev/fd/" + std::to_string(fd)}) {
+    const WriteResult result = WriteS19(link, DefaultPreferences());
+    EXPECT_EQ(result.status, S_OK) << link << ": " << result.description;
+  }
+  ::close(fd);
+  EXPECT_EQ(ReadFileBytes(log), "log1\n" + kDefaultFile + kDefaultFile);
+  struct stat after;
+  ASSERT_EQ(::stat(log.c_str(), &after), 0);
+  EXPECT_EQ(after.st_ino, before.st_ino) << "the log was replaced";
+  EXPECT_EQ(CountEntries(dir.path()), 1);
+
+  int pipefd[2];
+  ASSERT_EQ(::pipe2(pipefd, O_CLOEXEC), 0);
+  EXPECT_EQ(WriteS19("/proc/self/fd/" + std::to_string(pipefd[1]), DefaultPreferences()).status, S_OK);
+  ::close(pipefd[1]);
+  std::string piped(1000, '\0');
+  piped.resize(static_cast<std::size_t>(std::max<ssize_t>(0, ::read(pipefd[0], piped.data(), piped.size()))));
+  ::close(pipefd[0]);
+  EXPECT_EQ(piped, kDefaultFile);
+}
+
+TEST(WriteS19, StreamsAndDevicesAreWrittenInPlace) {
+  TempDir dir;
+  const std::string fifo = dir.File("fifo");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  // No one reads: fails at once instead of waiting.
+  EXPECT_EQ(WriteS19(fifo, DefaultPreferences()).status, DISP_E_EXCEPTION);
+
+  std::string received;
+  std::thread reader([&] { received = ReadFileBytes(fifo); });
+  WriteResult result;
+  // The reader may not have opened its end yet.
+  for (int i = 0; i < 500; ++i) {
+    result = WriteS19(fifo, DefaultPreferences());
+    if (result.status == S_OK) break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  EXPECT_EQ(result.status, S_OK) << result.description;
+  if (result.status != S_OK) WriteFileBytes(fifo, "");  // lets the reader finish
+  reader.join();
+  EXPECT_EQ(received, kDefaultFile);
+  struct stat st;
+  ASSERT_EQ(::lstat(fifo.c_str(), &st), 0);
+  EXPECT_TRUE(S_ISFIFO(st.st_mode));
+
+  EXPECT_EQ(WriteS19("/dev/null", DefaultPreferences()).status, S_OK);
+  ASSERT_EQ(::lstat("/dev/null", &st), 0);
+  EXPECT_TRUE(S_ISCHR(st.st_mode));
+  result = WriteS19("/dev/full", DefaultPreferences());
+  EXPECT_EQ(result.status, DISP_E_EXCEPTION);
+  EXPECT_NE(result.description.find("/dev/full"), std::string::npos) << result.description;
+  EXPECT_NE(result.description.find("No space left"), std::string::npos) << result.description;
+}
+
+// Writers killed at random moments leave no temporary file behind once the
+// next write is done: the new content has no name until the instant before
+// the rename, and a name a kill left there is removed by the next writer.
+TEST(WriteS19, KilledWritersLeaveNothingBehind) {
+  TempDir dir;
+  const std::string path = dir.File("k.S19");
+  WriteFileBytes(path, kDefaultFile);
+  std::mt19937 random(12345);
+  constexpr int kKills = 100;
+  for (int i = 0; i < kKills; ++i) {
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      for (;;) WriteS19(path, DefaultPreferences());
+    }
+    std::this_thread::sleep_for(std::chrono::microseconds(200 + random() % 3000));
+    ::kill(child, SIGKILL);
+    ::waitpid(child, nullptr, 0);
+    ASSERT_EQ(ReadFileBytes(path), kDefaultFile) << "kill " << i;
+  }
+  ASSERT_EQ(WriteS19(path, DefaultPreferences()).status, S_OK);
+  EXPECT_EQ(CountEntries(dir.path()), 1) << "temporary files left behind";
 }
 
 }  // namespace

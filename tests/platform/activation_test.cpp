@@ -95,6 +95,20 @@ TEST_F(ActivationTest, FailuresComeBackAsStatusCodes) {
   EXPECT_EQ(obj.Get(), nullptr);
 }
 
+TEST_F(ActivationTest, SuccessWithoutAnObjectIsAnError) {
+  const CLSID noFactory = {0x0badfac7, 0, 0, {0, 0, 0, 0, 0, 0, 0, 1}};
+  const CLSID noObject = {0x0badfac7, 0, 0, {0, 0, 0, 0, 0, 0, 0, 2}};
+  for (const CLSID& clsid : {noFactory, noObject}) {
+    ASSERT_EQ(SetString(HKEY_CLASSES_ROOT, u"CLSID\\" + ClsidText(clsid) + u"\\InprocServer32", u"",
+                        quillon::Utf8ToUtf16(TEST_NULL_FACTORY_PATH)),
+              ERROR_SUCCESS);
+    IUnknown* obj = nullptr;
+    EXPECT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, reinterpret_cast<void**>(&obj)),
+              CO_E_ERRORINDLL);
+    EXPECT_EQ(obj, nullptr);
+  }
+}
+
 TEST_F(ActivationTest, LibraryStaysLoadedUntilItMayUnload) {
   Register(TEST_COMPONENT_PATH);
   {

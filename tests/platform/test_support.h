@@ -72,6 +72,25 @@ class TempRegistryTest : public ::testing::Test {
     return true;
   }
 
+  // Files in the registry's folder.
+  int Entries() const {
+    int n = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir_)) ++n;
+    return n;
+  }
+
+  // The description the last failure left on this thread, taken away.
+  static std::string ErrorText() {
+    IErrorInfo* info = nullptr;
+    if (GetErrorInfo(0, &info) != S_OK || info == nullptr) return {};
+    BSTR text = nullptr;
+    info->GetDescription(&text);
+    info->Release();
+    std::string out = quillon::ToUtf8(text);
+    SysFreeString(text);
+    return out;
+  }
+
   std::string dir_;
   std::string registry_;
 };

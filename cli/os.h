@@ -1,0 +1,21 @@
+// What the command-line client needs from the system besides files (which
+// quillon_file.h gives): os_posix.cpp here, one such file per system.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace quillon::cli {
+
+// The component installed beside this program (../lib/libQuillon.so, the
+// same in the build tree and in an installation).
+std::string DefaultLibrary();
+
+// Brackets a registration, so that it reaches the registry as one change:
+// other registrations wait, and no reader sees the class half written.
+// Win32 error codes; on failure the thread's error information says why.
+LONG BeginRegistration();
+LONG EndRegistration();
+
+}  // namespace quillon::cli
