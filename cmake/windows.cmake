@@ -12,4 +12,17 @@ set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
 set(CMAKE_LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
 add_link_options(-static)
 
+# The platform's headers that are plain C++ rather than stand-ins for the
+# system's (those must not shadow the real ones here).
+set(QUILLON_PORTABLE_INCLUDE ${CMAKE_BINARY_DIR}/portable-include)
+foreach(header quillon_text.h)
+  configure_file(platform/include/${header} ${QUILLON_PORTABLE_INCLUDE}/${header} COPYONLY)
+endforeach()
+target_include_directories(platform_headers INTERFACE ${QUILLON_PORTABLE_INCLUDE})
+
+# Files, streams and locks.
+add_library(quillon_file STATIC platform/file/file_common.cpp platform/file/file_win32.cpp)
+target_include_directories(quillon_file PUBLIC platform/file)
+target_link_libraries(quillon_file PRIVATE platform_headers)
+
 add_subdirectory(tests/windows)

@@ -25,7 +25,7 @@ die() {
 command -v wine >/dev/null && command -v wineboot >/dev/null && command -v wineserver >/dev/null ||
   skip "Wine is not installed (Debian: wine wine64)"
 command -v x86_64-w64-mingw32-g++-posix >/dev/null || skip "the mingw-w64 cross tools are not installed"
-for f in Quillon.dll dispatch_cases.exe; do
+for f in Quillon.dll dispatch_cases.exe file_cases.exe; do
   [[ -f $win/$f ]] || die "$win/$f is missing: run tools/build-windows.sh first"
 done
 for f in bin/quillon bin/dispatch_cases lib/libQuillon.so; do
@@ -109,6 +109,10 @@ regsvr32() {
 }
 # Anything of ours left in the class registrations.
 ours() { grep -i -n -F -e "$clsid" -e "$libid" -e "$iid" -e "Quillon" "$work/$1.reg" | head -n 20; }
+
+echo "=== the file layer"
+mkdir -p "$work/files"
+if (cd "$work/files" && timeout 300 wine "$dir_unix/file_cases.exe" 2>&1 | tr -d '\r'); then ok "file layer"; else fail "file layer"; fi
 
 echo "=== registration"
 # Registering and unregistering at once leaves the registry as it was
