@@ -622,7 +622,7 @@ int Usage(const std::string& message) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::vector<std::string> args(argv + 1, argv + argc);
+  std::vector<std::string> args = CommandWords(argc, argv);
   if (args.empty()) return Usage("no command");
   const std::string name = args[0];
   args.erase(args.begin());
