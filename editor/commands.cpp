@@ -35,7 +35,7 @@ QString Reason(HRESULT hr, const QString& fallback) {
   if (text.isEmpty()) {
     text = fallback;
   }
-  return QStringLiteral("%1 (%2)").arg(text, FormatStatus(hr));
+  return Commands::tr("%1 (%2)").arg(text, FormatStatus(hr));
 }
 
 }  // namespace
