@@ -70,11 +70,7 @@ class CommandsTest : public QObject {
     form->commands().Save_Click();
     QCOMPARE(form->Status(), QStringLiteral("Saved %1").arg(file));
     QCOMPARE(form->windowTitle(), QStringLiteral("good.S19 - Brindle V1.02 (beta)"));
-    const FileDialogRequest& save = dialogs->saves.at(0);
-    QCOMPARE(save.title, QStringLiteral("Select Configuration to save"));
-    QCOMPARE(save.defaultSuffix, QStringLiteral("S19"));
-    QCOMPARE(save.nameFilters.value(0), QStringLiteral("Config Files (*.S19)"));
-    QCOMPARE(save.initialDirectory, QCoreApplication::applicationDirPath());
+    QCOMPARE(dialogs->saves.at(0).initialDirectory, QCoreApplication::applicationDirPath());
 
     auto log = std::make_shared<ScriptedDialogs::Log>();
     auto other = StartedForm(log);
@@ -83,7 +79,6 @@ class CommandsTest : public QObject {
     other->commands().Load_Click();
     QCOMPARE(other->Status(), QStringLiteral("Loaded %1").arg(file));
     QCOMPARE(other->SpeedUpd->text(), QStringLiteral("1234"));
-    QCOMPARE(log->opens.at(0).title, QStringLiteral("Select Configuration to load"));
     // The next dialog opens with the chosen path filled in.
     other->commands().Save_Click();
     QCOMPARE(log->saves.at(0).fileName, file);
@@ -155,18 +150,9 @@ class CommandsTest : public QObject {
              qPrintable(form->Status()));
   }
 
-  void saveReplacesAnExistingFileAndRefusesReadOnlyOnes() {
-    const QString file = Path("replace.S19");
-    QFile out(file);
-    QVERIFY(out.open(QIODevice::WriteOnly));
-    out.write("old contents\n");
-    out.close();
-    dialogs->fileAnswers = {file};
-    form->commands().Save_Click();
-    QFile in(file);
-    QVERIFY(in.open(QIODevice::ReadOnly));
-    QVERIFY(in.readAll().startsWith("S2"));
-
+  void saveDialogRefusesWhatCannotBeWritten() {
+    const QString file = Written("readonly.S19", [](Form1&) {});
+    QVERIFY(SaveTargetProblem(file).isEmpty());  // replaced without a question
     QVERIFY(SaveTargetProblem(Path("new.S19")).isEmpty());
     QVERIFY(!SaveTargetProblem(Path("no/such/dir/x.S19")).isEmpty());
     QVERIFY(QFile::setPermissions(file, QFile::ReadOwner | QFile::ReadUser));
@@ -247,14 +233,6 @@ class CommandsTest : public QObject {
       QCOMPARE(chosen.value_or(QStringLiteral("<none>")), Path(name + QStringLiteral(".S19")));
       QCOMPARE(questions, 1);
     }
-  }
-
-  void exitClosesTheWindow() {
-    form->show();
-    QVERIFY(QTest::qWaitForWindowExposed(form.get()));
-    form->SpeedUpd->setText(QStringLiteral("1"));
-    form->commands().Exit_Click();
-    QVERIFY(!form->isVisible());
   }
 };
 

@@ -38,17 +38,27 @@ unset QT_QPA_PLATFORM
     'ElementAlignment(WIN_CLOCK)=FONT_LEFT' 'ElementX(WIN_FUEL)=150' BrightnessNight=8 ||
   fail "cannot write the input file"
 
-window() { timeout 20 xdotool search --sync --name "$1" | head -1; }
+# The first visible window whose name matches, waiting up to 20 s. Polled:
+# a search that meets a window going away can fail on its own.
+window() {
+  local id
+  for _ in $(seq 100); do
+    id=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -1)
+    [ -n "$id" ] && { echo "$id"; return; }
+    sleep 0.2
+  done
+}
+stop() { kill "$1" 2>/dev/null; wait "$1" 2>/dev/null; }
 
 # ---- A file named at start --------------------------------------------------
 "$brindle" "$tmp/in.S19" & pids+=($!)
 [ -n "$(window '^in\.S19 - Brindle V1\.02 \(beta\)$')" ] || fail "FILE at start not opened"
-kill "${pids[-1]}"
+stop "${pids[-1]}"
 "$brindle" "$tmp/missing.S19" & pids+=($!)
 [ -n "$(window '^Brindle V1\.02 \(beta\)$')" ] || fail "no window with a missing FILE"
 sleep 0.5
 kill -0 "${pids[-1]}" 2>/dev/null || fail "a missing FILE ended the program"
-kill "${pids[-1]}"
+stop "${pids[-1]}"
 
 # ---- Load through the dialog, and the preview ----------------------------------
 "$brindle" & pid=$!; pids+=($pid)
@@ -64,13 +74,13 @@ xdotool key ctrl+a
 xdotool type --delay 10 "$tmp/in.S19"
 xdotool key Return
 [ -n "$(window '^in\.S19 - Brindle V1\.02 \(beta\)$')" ] || fail "Load did not name the window"
-sleep 0.5
 
 # The preview's screen starts at (758, 36) in the window and draws each
 # device pixel as 2 x 2; a window's cell area is filled with the text colour
 # at 30 %.
 eval "$(xdotool getwindowgeometry --shell "$wid")"  # X, Y
-pixel() {  # pixel X Y -> "r,g,b" of the screenshot
+pixel() {  # pixel X Y -> "r,g,b" of the window on the screen now
+  import -window root "$tmp/shot.png"
   convert "$tmp/shot.png" -crop "1x1+$((X + $1))+$((Y + $2))" -depth 8 txt:- |
     sed -n 's/.*(\([0-9]*\),\([0-9]*\),\([0-9]*\)).*/\1,\2,\3/p'
 }
@@ -79,21 +89,23 @@ near() {  # near "r,g,b" R G B: each within 3
   [ $((r - $2)) -le 3 ] && [ $(($2 - r)) -le 3 ] && [ $((g - $3)) -le 3 ] && [ $(($3 - g)) -le 3 ] &&
     [ $((b - $4)) -le 3 ] && [ $(($4 - b)) -le 3 ]
 }
-import -window root "$tmp/shot.png"
-clock=$(pixel $((758 + 2 * 10)) $((36 + 2 * 20)))
-near "$clock" 77 0 0 || fail "clock cell at day brightness is $clock, not 77,0,0"
-before=$(pixel $((758 + 2 * 10 - 1)) $((36 + 2 * 20)))
-near "$before" 0 0 0 || fail "left of the clock is $before, not the black screen"
+expect() {  # expect X Y R G B WHAT: the pixel gets that colour within 5 s
+  local seen
+  for _ in $(seq 25); do
+    seen=$(pixel "$1" "$2")
+    near "$seen" "$3" "$4" "$5" && return 0
+    sleep 0.2
+  done
+  fail "$6 is $seen, not $3,$4,$5"
+}
+expect $((758 + 2 * 10)) $((36 + 2 * 20)) 77 0 0 "the clock's cell at day brightness"
+expect $((758 + 2 * 10 - 1)) $((36 + 2 * 20)) 0 0 0 "the screen left of the clock"
 # The fuel window, 5 cells centred at 150, starts at 135: marked off screen.
-fuel=$(pixel $((758 + 2 * 135)) $((36 + 2 * 114)))
-near "$fuel" 230 40 40 || fail "off-screen fuel window not marked: $fuel"
+expect $((758 + 2 * 135)) $((36 + 2 * 114)) 230 40 40 "the off-screen fuel window's corner"
 
 # Night brightness (60 mCd): the toggle sits below the screen.
 xdotool mousemove --window "$wid" 766 318 click 1
-sleep 0.5
-import -window root "$tmp/shot.png"
-clock=$(pixel $((758 + 2 * 10)) $((36 + 2 * 20)))
-near "$clock" 46 0 0 || fail "clock cell at night brightness is $clock, not 46,0,0"
+expect $((758 + 2 * 10)) $((36 + 2 * 20)) 46 0 0 "the clock's cell at night brightness"
 
 # ---- Save to a new name -----------------------------------------------------
 # SpeedUpd: Display group at (312, 8), the field at (176, 96) in it, 41 x 21.
@@ -107,8 +119,13 @@ sleep 0.5
 xdotool key ctrl+a
 xdotool type --delay 10 "$tmp/out"
 xdotool key Return
-sleep 1
-# The dialog asks before it creates the file; Yes is the default.
+# The dialog asks before it creates the file (a second window of that
+# name); Yes is the default.
+for _ in $(seq 100); do
+  [ "$(xdotool search --onlyvisible --name '^Select Configuration to save$' | wc -l)" -ge 2 ] && break
+  sleep 0.1
+done
+sleep 0.3
 xdotool key Return
 for _ in $(seq 50); do [ -s "$tmp/out.S19" ] && break; sleep 0.1; done
 [ -s "$tmp/out.S19" ] || fail "no file written"
