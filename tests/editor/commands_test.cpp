@@ -19,12 +19,9 @@
 using namespace brindle;
 using namespace brindle::test;
 
-class CommandsTest : public QObject {
+class CommandsTest : public QObject, public Fixture {
   Q_OBJECT
 
-  QTemporaryDir dir;
-  std::shared_ptr<ScriptedDialogs::Log> dialogs;
-  std::unique_ptr<Form1> form;
 
   QString Path(const QString& name) const { return dir.filePath(name); }
 
@@ -52,15 +49,8 @@ class CommandsTest : public QObject {
   }
 
  private slots:
-  void initTestCase() {
-    QVERIFY(dir.isValid());
-    QVERIFY(RegisterComponent(dir.filePath(QStringLiteral("registry.txt"))));
-  }
-  void init() {
-    QLocale::setDefault(QLocale::c());
-    dialogs = std::make_shared<ScriptedDialogs::Log>();
-    form = StartedForm(dialogs);
-  }
+  void initTestCase() { QVERIFY(Register()); }
+  void init() { Start(); }
   void cleanup() { form.reset(); }
 
   void saveWritesTheFormAndLoadBringsItBack() {

@@ -20,11 +20,9 @@
 using namespace brindle;
 using namespace brindle::test;
 
-class MappingTest : public QObject {
+class MappingTest : public QObject, public Fixture {
   Q_OBJECT
 
-  QTemporaryDir dir;
-  std::unique_ptr<Form1> form;
 
   IPreferences& prefs() { return form->Prefs(); }
   LONG Element(HRESULT (STDMETHODCALLTYPE IPreferences::*get)(Object_Id, LONG*), Object_Id id) {
@@ -43,18 +41,9 @@ class MappingTest : public QObject {
   }
 
  private slots:
-  void initTestCase() {
-    QVERIFY(dir.isValid());
-    QVERIFY(RegisterComponent(dir.filePath(QStringLiteral("registry.txt"))));
-  }
-  void init() {
-    QLocale::setDefault(QLocale::c());
-    form = StartedForm();
-  }
-  void cleanup() {
-    form.reset();
-    QLocale::setDefault(QLocale::c());
-  }
+  void initTestCase() { QVERIFY(Register()); }
+  void init() { Start(); }
+  void cleanup() { form.reset(); }
 
   void newObjectShowsInTheFormsUnits() {
     QCOMPARE(form->version->text(), QStringLiteral("0x100"));

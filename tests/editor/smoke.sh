@@ -49,6 +49,16 @@ window() {
   done
 }
 stop() { kill "$1" 2>/dev/null; wait "$1" 2>/dev/null; }
+# Clicks a button of the window at (x, y), waits for the file dialog of that
+# title, and types a path into its name field with Return.
+through_dialog() {  # through_dialog X Y TITLE PATH
+  xdotool mousemove --window "$wid" "$1" "$2" click 1
+  [ -n "$(window "^$3\$")" ] || fail "no dialog \"$3\""
+  sleep 0.5
+  xdotool key ctrl+a
+  xdotool type --delay 10 "$4"
+  xdotool key Return
+}
 
 # ---- A file named at start --------------------------------------------------
 "$brindle" "$tmp/in.S19" & pids+=($!)
@@ -67,12 +77,7 @@ wid=$(window '^Brindle V1\.02 \(beta\)$')
 xdotool windowfocus --sync "$wid"
 sleep 0.5
 # Load: 81 x 33 at (376, 520).
-xdotool mousemove --window "$wid" 416 536 click 1
-[ -n "$(window '^Select Configuration to load$')" ] || fail "no open dialog"
-sleep 0.5
-xdotool key ctrl+a
-xdotool type --delay 10 "$tmp/in.S19"
-xdotool key Return
+through_dialog 416 536 "Select Configuration to load" "$tmp/in.S19"
 [ -n "$(window '^in\.S19 - Brindle V1\.02 \(beta\)$')" ] || fail "Load did not name the window"
 
 # The preview's screen starts at (758, 36) in the window and draws each
@@ -113,12 +118,7 @@ xdotool mousemove --window "$wid" 508 114 click --repeat 3 1
 xdotool key ctrl+a
 xdotool type --delay 20 "1234"
 # Save: 81 x 33 at (472, 520). Its dialog opens on in.S19.
-xdotool mousemove --window "$wid" 512 536 click 1
-[ -n "$(window '^Select Configuration to save$')" ] || fail "no save dialog"
-sleep 0.5
-xdotool key ctrl+a
-xdotool type --delay 10 "$tmp/out"
-xdotool key Return
+through_dialog 512 536 "Select Configuration to save" "$tmp/out"
 # The dialog asks before it creates the file (a second window of that
 # name); Yes is the default.
 for _ in $(seq 100); do

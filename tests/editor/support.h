@@ -4,7 +4,9 @@
 // a started window.
 #pragma once
 
+#include <QLocale>
 #include <QString>
+#include <QTemporaryDir>
 
 #include <deque>
 #include <memory>
@@ -92,6 +94,23 @@ inline std::unique_ptr<Form1> StartedForm(std::shared_ptr<ScriptedDialogs::Log> 
   form->Form_Load();
   return form;
 }
+
+// What each test program keeps: a registry of its own holding the
+// component, the dialogs' log, and a window started anew for each test.
+struct Fixture {
+  QTemporaryDir dir;
+  std::shared_ptr<ScriptedDialogs::Log> dialogs;
+  std::unique_ptr<Form1> form;
+
+  bool Register() {
+    return dir.isValid() && RegisterComponent(dir.filePath(QStringLiteral("registry.txt")));
+  }
+  void Start() {
+    QLocale::setDefault(QLocale::c());
+    dialogs = std::make_shared<ScriptedDialogs::Log>();
+    form = StartedForm(dialogs);
+  }
+};
 
 // A property of the window's object.
 template <class T>

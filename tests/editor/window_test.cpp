@@ -28,12 +28,9 @@
 using namespace brindle;
 using namespace brindle::test;
 
-class WindowTest : public QObject {
+class WindowTest : public QObject, public Fixture {
   Q_OBJECT
 
-  QTemporaryDir dir;
-  std::shared_ptr<ScriptedDialogs::Log> dialogs;
-  std::unique_ptr<Form1> form;
 
   void ShowActive() {
     form->show();
@@ -71,15 +68,8 @@ class WindowTest : public QObject {
   }
 
  private slots:
-  void initTestCase() {
-    QVERIFY(dir.isValid());
-    QVERIFY(RegisterComponent(dir.filePath(QStringLiteral("registry.txt"))));
-  }
-  void init() {
-    QLocale::setDefault(QLocale::c());
-    dialogs = std::make_shared<ScriptedDialogs::Log>();
-    form = StartedForm(dialogs);
-  }
+  void initTestCase() { QVERIFY(Register()); }
+  void init() { Start(); }
   void cleanup() { form.reset(); }
 
   // ---- Start-up and layout ---------------------------------------------
