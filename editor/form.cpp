@@ -1,6 +1,5 @@
 #include "form.h"
 
-#include <QAccessible>
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QDragEnterEvent>
@@ -496,19 +495,16 @@ QObject* Form1::ControlOf(const fields::Field& field) const {
 
 QString Form1::FieldTitle(const QObject* control) const {
   const QWidget* widget = qobject_cast<const QWidget*>(control);
-  if (const auto* group = qobject_cast<const QButtonGroup*>(control)) {
-    widget = group->buttons().value(0);
-  }
   QString caption = widget != nullptr ? widget->accessibleName() : QString();
-  if (caption.isEmpty() && widget != nullptr) {
-    caption = widget->objectName();
+  if (const auto* options = qobject_cast<const QButtonGroup*>(control)) {
+    widget = options->buttons().value(0);  // the group's title names them
+  } else if (const auto* button = qobject_cast<const QAbstractButton*>(control);
+             button != nullptr && caption.isEmpty()) {
+    caption = button->text();
   }
   for (const QWidget* w = widget; w != nullptr; w = w->parentWidget()) {
     if (const auto* group = qobject_cast<const QGroupBox*>(w)) {
-      if (caption.isEmpty()) {
-        return group->title();
-      }
-      return tr("%1 in %2").arg(caption, group->title());
+      return caption.isEmpty() ? group->title() : tr("%1 in %2").arg(caption, group->title());
     }
   }
   return caption;
