@@ -1,6 +1,7 @@
 #include "commands.h"
 
 #include <QDir>
+#include <QFile>
 
 #include <utility>
 
@@ -10,6 +11,9 @@
 #include "editor_error.h"
 #include "form.h"
 #include "mapping.h"
+#include "quillon_file.h"
+#include "s19_check.h"
+#include "s19_reader.h"
 
 namespace brindle {
 
@@ -36,6 +40,34 @@ QString Reason(HRESULT hr, const QString& fallback) {
     text = fallback;
   }
   return Commands::tr("%1 (%2)").arg(text, FormatStatus(hr));
+}
+
+// Reading a file skips text that is not a record and leaves bytes no record
+// covered at zero, and never compares the image's check value; the person
+// loading the file hears about both. Empty when there is nothing to say (or
+// the file cannot be read a second time, which the status line then does not
+// claim either way).
+QString ImageWarning(const QString& path) {
+  quillon::file::Reader reader;
+  std::string text;
+  if (!reader.Open(QFile::encodeName(path).toStdString(), false) || !quillon::file::ReadAll(reader, quillon::kMaxInputBytes, &text)) {
+    return {};
+  }
+  const quillon::ImageCheck check = quillon::CheckS19Text(text);
+  QStringList findings;
+  if (!check.missing.empty()) {
+    QStringList ranges;
+    for (const quillon::ImageRange& r : check.missing) {
+      ranges << (r.first == r.last ? QString::number(r.first) : QStringLiteral("%1-%2").arg(r.first).arg(r.last));
+    }
+    findings << Commands::tr("no record held image bytes %1, read as zeros").arg(ranges.join(QStringLiteral(", ")));
+  }
+  if (!check.checkValuePresent) {
+    findings << Commands::tr("the image's check value is missing");
+  } else if (!check.CheckValueMatches()) {
+    findings << Commands::tr("the image's check value does not match its bytes");
+  }
+  return findings.join(QStringLiteral("; "));
 }
 
 }  // namespace
@@ -74,7 +106,9 @@ void Commands::LoadFile(const QString& path) {
     }
     form_.ShowSettings();
     form_.SetFileName(path);
-    form_.SetStatus(tr("Loaded %1").arg(shown));
+    const QString warning = ImageWarning(path);
+    form_.SetStatus(warning.isEmpty() ? tr("Loaded %1").arg(shown)
+                                      : tr("Loaded %1; warning: %2").arg(shown, warning));
   } catch (const EditorError& error) {
     form_.SetStatus(tr("Could not load %1: %2").arg(shown, error.message()));
   }

@@ -107,6 +107,33 @@ class CommandsTest : public QObject, public Fixture {
     QCOMPARE(form->windowTitle(), QStringLiteral("Brindle V1.02 (beta)"));
   }
 
+  // Reading skips a line that is not a record and never compares the check
+  // value; the status line says so instead of loading zeros in silence.
+  void partlyDamagedFileLoadsWithAWarning() {
+    const QString good = Written("good.S19", [](Form1&) {});
+    QFile in(good);
+    QVERIFY(in.open(QIODevice::ReadOnly));
+    QByteArray text = in.readAll();
+    in.close();
+    const qsizetype second = text.indexOf("S2240012200");
+    QVERIFY(second > 0);
+    text[second] = 'R';
+    const QString file = Path("second-line-lost.S19");
+    QFile out(file);
+    QVERIFY(out.open(QIODevice::WriteOnly));
+    out.write(text);
+    out.close();
+    dialogs->fileAnswers = {file};
+    form->commands().Load_Click();
+    QCOMPARE(form->Status(), QStringLiteral("Loaded %1; warning: no record held image bytes 30-61, read as zeros; "
+                                            "the image's check value does not match its bytes")
+                                 .arg(file));
+
+    dialogs->fileAnswers = {good};
+    form->commands().Load_Click();
+    QCOMPARE(form->Status(), QStringLiteral("Loaded %1").arg(good));
+  }
+
   void cancelChangesNothingAndSaysNothing() {
     const auto files = [&] { return QDir(dir.path()).entryList(QDir::Files); };
     const QStringList before = files();
