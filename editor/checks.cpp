@@ -14,89 +14,62 @@
 
 namespace brindle {
 
-// The checked fields and their inclusive bounds, in the unit the form shows.
-#define BRINDLE_CHECKED_FIELDS(X) \
-  X(SplashTime, 1, 10)            \
-  X(SpeedUpd, 1, 3000)            \
-  X(CompassUpd, 1, 255)           \
-  X(SpdThreshold, 0, 255)         \
-  X(OdoDisplay, 0, 255)           \
-  X(Rbalance, -128, 127)          \
-  X(Gbalance, -128, 127)          \
-  X(Bbalance, -128, 127)          \
-  X(Baudrate, 4800, 38400)        \
-  X(GMTOffs, -12, 12)             \
-  X(SatLockDisp, 0, 65)           \
-  X(IceWarn, -10, 10)             \
-  X(Skey, 0, 1000)                \
-  X(Lkey, 0, 10000)               \
-  X(Debounce, 1, 255)             \
-  X(CANBaud, 1, 500)              \
-  X(DayNightVolts, 0, 25)         \
-  X(CustPPM, 1500, 4500)          \
-  X(LowFuel, 0, 1000)             \
-  X(Pulses005, 0, 10000)          \
-  X(ClockX, 0, 159)               \
-  X(ClockY, 0, 127)               \
-  X(CompassX, 0, 159)             \
-  X(CompassY, 0, 127)             \
-  X(MpgX, 0, 159)                 \
-  X(MpgY, 0, 127)                 \
-  X(InfoX, 0, 159)                \
-  X(InfoY, 0, 127)                \
-  X(AC_Range, 0, 47200)           \
-  X(AC_Speed, 0, 255)
-
 bool CheckRange(const QString& text, LONG min, LONG max) {
   const std::optional<double> number = ParseNumber(text);
-  if (!number) {
-    return false;
+  return number && fields::WithinBounds(*number, fields::Bounds{min, max});
+}
+
+QString FieldChecks::Accepts(const fields::Field& field) {
+  const fields::Bounds bounds = field.bounds.value_or(fields::Bounds{});
+  const QLocale locale = NumberLocale();
+  const QString min = locale.toString(bounds.min);
+  const QString max = locale.toString(bounds.max);
+  if (field.unit.empty()) {
+    return tr("a number from %1 to %2").arg(min, max);
   }
-  return *number >= static_cast<double>(min) && *number <= static_cast<double>(max);
+  // The units are written in the table in English; they are translated here.
+  const QString unit = QCoreApplication::translate(
+      "Fields", QByteArray(field.unit.data(), qsizetype(field.unit.size())).constData());
+  return tr("a number from %1 to %2 %3").arg(min, max, unit);
 }
 
-void FieldChecks::Validate(QLineEdit* field, LONG min, LONG max, bool& cancel) {
-  if (CheckRange(field->text(), min, max)) {
-    return;
-  }
-  // Select the whole text, so that typing replaces it at once.
-  field->setSelection(0, static_cast<int>(field->text().size()));
-  cancel = true;
+QString FieldChecks::Explain(const QWidget* control, const fields::Field& field) {
+  return tr("%1: %2").arg(control->accessibleName(), Accepts(field));
 }
 
-#define BRINDLE_DEFINE_HANDLER(Field, Min, Max) \
-  void FieldChecks::Field##_Validate(bool& cancel) { Validate(form_.Field, Min, Max, cancel); }
-BRINDLE_CHECKED_FIELDS(BRINDLE_DEFINE_HANDLER)
-#undef BRINDLE_DEFINE_HANDLER
-
-std::span<const FieldChecks::Entry> FieldChecks::Entries() {
-#define BRINDLE_ENTRY(Field, Min, Max) \
-  Entry{#Field, &Form1::Field, &FieldChecks::Field##_Validate, Min, Max},
-  static const Entry entries[] = {BRINDLE_CHECKED_FIELDS(BRINDLE_ENTRY)};
-#undef BRINDLE_ENTRY
-  return entries;
-}
-
-FieldChecks::Handler FieldChecks::HandlerFor(const QWidget* field) const {
-  if (field == nullptr) {
+const fields::Field* FieldChecks::CheckOf(const QWidget* control) const {
+  if (control == nullptr) {
     return nullptr;
   }
-  for (const Entry& entry : Entries()) {
-    if (form_.*(entry.control) == field) {
-      return entry.handler;
+  for (const fields::Field& field : fields::Fields()) {
+    if (field.bounds && form_.ControlOf(field) == control) {
+      return &field;
     }
   }
   return nullptr;
 }
 
-bool FieldChecks::MayLeave(const QWidget* field) {
-  const Handler handler = HandlerFor(field);
-  if (handler == nullptr) {
+bool FieldChecks::Passes(const QWidget* control) const {
+  const fields::Field* field = CheckOf(control);
+  return field == nullptr ||
+         CheckRange(static_cast<const QLineEdit*>(control)->text(), field->bounds->min,
+                    field->bounds->max);
+}
+
+bool FieldChecks::MayLeave(QWidget* control) {
+  const fields::Field* field = CheckOf(control);
+  if (field == nullptr) {
     return true;
   }
-  bool cancel = false;
-  (this->*handler)(cancel);
-  return !cancel;
+  auto* edit = static_cast<QLineEdit*>(control);
+  if (Passes(edit)) {
+    form_.ClearRefusal();
+    return true;
+  }
+  // Select the whole text, so that typing replaces it at once.
+  edit->setSelection(0, static_cast<int>(edit->text().size()));
+  form_.ShowRefusal(Explain(edit, *field));
+  return false;
 }
 
 // ---- The veto ---------------------------------------------------------------
@@ -112,8 +85,15 @@ FocusVeto::~FocusVeto() {
   }
 }
 
+bool FocusVeto::Holds() const { return field_ != nullptr && !checks_.Passes(field_); }
+
 void FocusVeto::FocusChanged(QWidget* now) {
-  if (now != nullptr && checks_.HandlerFor(now) != nullptr) {
+  // While another window is active the form keeps its focus field, and a
+  // click on the form may be what brings it back: the field stays watched.
+  if (now == nullptr || now->window() != &form_) {
+    now = form_.focusWidget();
+  }
+  if (now != nullptr && checks_.CheckOf(now) != nullptr) {
     field_ = now;
     if (!installed_) {
       qApp->installEventFilter(this);

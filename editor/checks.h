@@ -1,18 +1,19 @@
-// Field checks: thirty text fields accept only numbers within fixed bounds.
-// Each is tested when the focus is about to leave it; a refused text keeps
-// the focus in the field with the whole text selected, and the element the
-// user was moving to neither gets the focus nor acts.
+// Field checks: the checked fields of the table accept only numbers within
+// their bounds. Each is tested when the focus is about to leave it; a
+// refused text keeps the focus in the field with the whole text selected,
+// the element the user was moving to neither gets the focus nor acts, and
+// the status line says what the field accepts.
 #pragma once
 
+#include <QCoreApplication>
 #include <QObject>
 #include <QPointer>
 #include <QString>
 
-#include <span>
-
 #include <wtypes.h>
 
-class QLineEdit;
+#include "fields.h"
+
 class QWidget;
 
 namespace brindle {
@@ -22,71 +23,38 @@ class Form1;
 // True when text is a number (in the user's locale) with min <= number <= max.
 bool CheckRange(const QString& text, LONG min, LONG max);
 
-// The validation handlers, one per checked field. Each sets cancel to true
-// (it is false on entry) to keep the focus in its field.
 class FieldChecks {
+  Q_DECLARE_TR_FUNCTIONS(FieldChecks)
+
  public:
   explicit FieldChecks(Form1& form) : form_(form) {}
 
-  struct Entry {
-    const char* field;
-    QLineEdit* Form1::*control;
-    void (FieldChecks::*handler)(bool& cancel);
-    LONG min;
-    LONG max;
-  };
-  // Every checked field with its handler and bounds.
-  static std::span<const Entry> Entries();
+  // What a checked field accepts: "a number from 1 to 10 seconds".
+  static QString Accepts(const fields::Field& field);
+  // The same after the field's caption ("Splash duration (sec): a number
+  // from 1 to 10 seconds"), for its tooltip and for the status line.
+  static QString Explain(const QWidget* control, const fields::Field& field);
 
-  // The handler for field, or null when the field is not checked.
-  using Handler = void (FieldChecks::*)(bool& cancel);
-  Handler HandlerFor(const QWidget* field) const;
-  // Runs the field's handler; true when the focus may leave it.
-  bool MayLeave(const QWidget* field);
-
-  void SplashTime_Validate(bool& cancel);
-  void SpeedUpd_Validate(bool& cancel);
-  void CompassUpd_Validate(bool& cancel);
-  void SpdThreshold_Validate(bool& cancel);
-  void OdoDisplay_Validate(bool& cancel);
-  void Rbalance_Validate(bool& cancel);
-  void Gbalance_Validate(bool& cancel);
-  void Bbalance_Validate(bool& cancel);
-  void Baudrate_Validate(bool& cancel);
-  void GMTOffs_Validate(bool& cancel);
-  void SatLockDisp_Validate(bool& cancel);
-  void IceWarn_Validate(bool& cancel);
-  void Skey_Validate(bool& cancel);
-  void Lkey_Validate(bool& cancel);
-  void Debounce_Validate(bool& cancel);
-  void CANBaud_Validate(bool& cancel);
-  void DayNightVolts_Validate(bool& cancel);
-  void CustPPM_Validate(bool& cancel);
-  void LowFuel_Validate(bool& cancel);
-  void Pulses005_Validate(bool& cancel);
-  void ClockX_Validate(bool& cancel);
-  void ClockY_Validate(bool& cancel);
-  void CompassX_Validate(bool& cancel);
-  void CompassY_Validate(bool& cancel);
-  void MpgX_Validate(bool& cancel);
-  void MpgY_Validate(bool& cancel);
-  void InfoX_Validate(bool& cancel);
-  void InfoY_Validate(bool& cancel);
-  void AC_Range_Validate(bool& cancel);
-  void AC_Speed_Validate(bool& cancel);
+  // The row of a checked field, or null for any other control.
+  const fields::Field* CheckOf(const QWidget* control) const;
+  // Whether the text of a control passes its check, without side effects.
+  bool Passes(const QWidget* control) const;
+  // The validation handler: true when the focus may leave the control. A
+  // refusal selects the field's whole text and explains itself on the
+  // status line; a pass takes the explanation away.
+  bool MayLeave(QWidget* control);
 
  private:
-  void Validate(QLineEdit* field, LONG min, LONG max, bool& cancel);
-
   Form1& form_;
 };
 
 // The focus veto. Qt moves the focus to a clicked widget before any filter
 // on that widget sees the press, so the veto sits in front of the window:
-// an application event filter, installed only while a checked field has the
-// focus, that stops Tab/Backtab, mouse presses and double-clicks on elements
-// that would take the focus, the wheel over such elements, and shortcuts,
-// whenever the field's check fails. Closing the window is never stopped.
+// an application event filter, installed while a checked field is the
+// window's focus field (also while another window is active), that stops
+// Tab/Backtab, mouse presses and double-clicks on elements that would take
+// the focus, the wheel over such elements, and shortcuts, whenever the
+// field's check fails. Closing the window is never stopped.
 class FocusVeto : public QObject {
  public:
   FocusVeto(Form1& form, FieldChecks& checks);
@@ -94,6 +62,8 @@ class FocusVeto : public QObject {
 
   // The checked field the filter watches, or null while it is not installed.
   QWidget* watchedField() const { return field_; }
+  // True while the watched field would refuse to be left.
+  bool Holds() const;
 
  protected:
   bool eventFilter(QObject* receiver, QEvent* event) override;

@@ -24,6 +24,10 @@ void ColorSwatch::setOleColor(OLE_COLOR value) {
   QPalette palette = this->palette();
   palette.setColor(QPalette::Window, ColorFromOle(value));
   setPalette(palette);
+  setAccessibleDescription(ColorFromOle(value).name());
+  if (onChange) {
+    onChange();
+  }
 }
 
 }  // namespace brindle

@@ -6,6 +6,8 @@
 
 #include <QLabel>
 
+#include <functional>
+
 #include <ocidl.h>
 
 namespace brindle {
@@ -19,6 +21,9 @@ class ColorSwatch : public QLabel {
 
   OLE_COLOR oleColor() const noexcept { return value_; }
   void setOleColor(OLE_COLOR value);
+
+  // Called after each change of the colour.
+  std::function<void()> onChange;
 
  private:
   OLE_COLOR value_ = 0;

@@ -1,11 +1,11 @@
 // The commands behind the four buttons: Load, Save, Select (Command1) and
-// Exit. The three dialog commands share one dialog state: the path chosen
-// last pre-fills the next file dialog, and the colour dialog starts from the
-// colour chosen last (never from the swatch). Load and Save report on the
-// status line what happened; Cancel in a dialog changes nothing and says
-// nothing.
+// Exit. The file dialogs share one state: the path chosen last pre-fills the
+// next one. The colour dialog starts from the font colour the swatch shows.
+// Load and Save report on the status line what happened; Cancel in a dialog
+// changes nothing and says nothing.
 #pragma once
 
+#include <QCoreApplication>
 #include <QString>
 #include <QStringList>
 
@@ -39,20 +39,14 @@ class Dialogs {
   virtual std::optional<OLE_COLOR> ShowColor(OLE_COLOR initial) = 0;
 };
 
-// What the dialogs keep from one command to the next.
+// What the file dialogs keep from one command to the next.
 struct DialogState {
-  QString fileName;     // the full path chosen last
-  OLE_COLOR color = 0;  // the colour chosen last; black before the first choice
+  QString fileName;  // the full path chosen last
 };
 
-inline const QString kLoadTitle = QStringLiteral("Select Configuration to load");
-inline const QString kSaveTitle = QStringLiteral("Select Configuration to save");
-
-// "Config Files (*.S19)" and "All files (*)": the second lists every file,
-// names without a dot included.
-QStringList ConfigNameFilters();
-
 class Commands {
+  Q_DECLARE_TR_FUNCTIONS(Commands)
+
  public:
   // programFolder is where the first file dialog opens.
   Commands(Form1& form, std::unique_ptr<Dialogs> dialogs, QString programFolder);
@@ -62,10 +56,17 @@ class Commands {
   void Command1_Click();
   void Exit_Click();
 
+  // Reads path into the object and shows it; what happened goes to the
+  // status line. Load, a file named at start and a dropped file use it.
+  void LoadFile(const QString& path);
+
   const DialogState& state() const { return state_; }
 
  private:
   FileDialogRequest FileRequest(const QString& title) const;
+  // After a successful write: the form shows what the object stored, and
+  // the status line names the fields that came back different.
+  void ReportSaved(const QString& path, const QStringList& shownBefore);
 
   Form1& form_;
   std::unique_ptr<Dialogs> dialogs_;

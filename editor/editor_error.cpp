@@ -1,9 +1,17 @@
 #include "editor_error.h"
 
+#include <QCoreApplication>
+
 #include <comptr.h>
 #include <oleauto.h>
 
 namespace brindle {
+
+namespace {
+struct ErrorText {
+  Q_DECLARE_TR_FUNCTIONS(EditorError)
+};
+}  // namespace
 
 QString FormatStatus(HRESULT hr) {
   return QStringLiteral("0x%1").arg(static_cast<quint32>(hr), 8, 16, QLatin1Char('0')).toUpper().replace(
@@ -28,11 +36,10 @@ void ThrowIfFailed(HRESULT hr, const QString& what) {
   if (SUCCEEDED(hr)) {
     return;
   }
-  QString message = QStringLiteral("%1 failed (%2)").arg(what, FormatStatus(hr));
   const QString text = TakeErrorText();
-  if (!text.isEmpty()) {
-    message += QStringLiteral(": ") + text;
-  }
+  const QString message =
+      text.isEmpty() ? ErrorText::tr("%1 failed (%2)").arg(what, FormatStatus(hr))
+                     : ErrorText::tr("%1 failed (%2): %3").arg(what, FormatStatus(hr), text);
   throw EditorError(message, hr);
 }
 

@@ -1,27 +1,33 @@
 // Form1: the editor's one window. It lays out every group, label, field,
-// list, box, button and the colour swatch (positions in twips / 15), keeps
-// the one reference to the settings object (Prefs, created on first use),
-// and wires the buttons to the commands and the checked fields to their
-// validation. The controls are public members named as the settings they
-// hold, as the mapping and the tests address them.
+// list, box, button and the colour swatch (positions in twips / 15), adds
+// the display preview to the right of them, keeps the one reference to the
+// settings object (Prefs, created on first use), and wires the buttons to
+// the commands and the checked fields to their checks. The controls are
+// public members named as the settings they hold; the field table
+// (fields.h) reaches them by those names.
 #pragma once
 
 #include <QComboBox>
+#include <QCoreApplication>
+#include <QPushButton>
 #include <QWidget>
 
+#include <array>
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include <Quillon.h>
 #include <comptr.h>
 
 #include "editor_error.h"
+#include "fields.h"
 
+class QButtonGroup;
 class QCheckBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
-class QPushButton;
 class QRadioButton;
 
 namespace brindle {
@@ -29,6 +35,7 @@ namespace brindle {
 class ColorSwatch;
 class Commands;
 class Dialogs;
+class DisplayPreview;
 class FieldChecks;
 class FocusVeto;
 
@@ -54,16 +61,38 @@ QString StartupFailureText(HRESULT status);
 inline constexpr bool kFuelScaleEditable = false;
 
 // A combo box whose list index drops to -1 as soon as the user types into
-// its text part: typed text selects no entry.
+// its text part, and stays there when the focus leaves or Return is pressed,
+// even if the text matches an entry: typed text selects no entry.
 class DropDownCombo : public QComboBox {
  public:
   explicit DropDownCombo(QWidget* parent);
+  // The entry selected last (-1 before any); typing does not change it.
+  int lastEntry() const { return lastEntry_; }
+
+ private:
+  int lastEntry_ = -1;
+};
+
+// A push button that Return and Enter press as well as Space.
+class CommandButton : public QPushButton {
+ public:
+  CommandButton(const QString& text, QWidget* parent);
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override;
 };
 
 class Form1 : public QWidget {
+  Q_DECLARE_TR_FUNCTIONS(Form1)
+
  public:
   Form1(PrefsFactory factory, std::unique_ptr<Dialogs> dialogs, QWidget* parent = nullptr);
   ~Form1() override;
+
+  // "Brindle V1.02 (beta)"
+  static QString ProgramTitle();
+  // The display window as the captions in "Windows" name it ("Clock").
+  QString WindowName(Object_Id window) const;
 
   // Start-up: fill the fixed lists, then show the object's settings. Throws
   // ComponentUnavailable when the object cannot be created and EditorError
@@ -77,9 +106,21 @@ class Form1 : public QWidget {
   void ShowSettings();
   void ApplySettings();
 
-  // The status line below everything else.
+  // The control of a row of the field table.
+  QObject* ControlOf(const fields::Field& field) const;
+  // A field as the user knows it: its caption and its group ("Fuel X in
+  // Windows").
+  QString FieldTitle(const QObject* control) const;
+
+  // The status line: what the last command did, unless a refused field
+  // is explaining what it accepts.
   void SetStatus(const QString& text);
+  void ShowRefusal(const QString& text);
+  void ClearRefusal();
   QString Status() const;
+
+  // The file the settings came from or went to last; it names the window.
+  void SetFileName(const QString& path);
 
   Commands& commands() { return *commands_; }
   FieldChecks& checks() { return *checks_; }
@@ -101,6 +142,7 @@ class Form1 : public QWidget {
   QLineEdit* VIN4 = nullptr;
   QLineEdit* VIN8 = nullptr;
   QLineEdit* VIN10 = nullptr;
+  QButtonGroup* Region = nullptr;  // US (entry 0) and EMEA (entry 1)
   QRadioButton* US = nullptr;
   QRadioButton* EMEA = nullptr;
   QCheckBox* Check1 = nullptr;
@@ -112,8 +154,8 @@ class Form1 : public QWidget {
   QCheckBox* Check7 = nullptr;
   QCheckBox* Check8 = nullptr;
 
-  QComboBox* MaxBrightDay = nullptr;
-  QComboBox* MaxBrightNight = nullptr;
+  DropDownCombo* MaxBrightDay = nullptr;
+  DropDownCombo* MaxBrightNight = nullptr;
   QLineEdit* SplashTime = nullptr;
   QLineEdit* SpeedUpd = nullptr;
   QLineEdit* CompassUpd = nullptr;
@@ -146,19 +188,19 @@ class Form1 : public QWidget {
 
   QLineEdit* ClockX = nullptr;
   QLineEdit* ClockY = nullptr;
-  QComboBox* ClockAlign = nullptr;
+  DropDownCombo* ClockAlign = nullptr;
   QLineEdit* CompassX = nullptr;
   QLineEdit* CompassY = nullptr;
-  QComboBox* CompassAlign = nullptr;
+  DropDownCombo* CompassAlign = nullptr;
   QLineEdit* MpgX = nullptr;
   QLineEdit* MpgY = nullptr;
-  QComboBox* MpgAlign = nullptr;
+  DropDownCombo* MpgAlign = nullptr;
   QLineEdit* FuelX = nullptr;
   QLineEdit* FuelY = nullptr;
-  QComboBox* FuelAlign = nullptr;
+  DropDownCombo* FuelAlign = nullptr;
   QLineEdit* InfoX = nullptr;
   QLineEdit* InfoY = nullptr;
-  QComboBox* InfoAlign = nullptr;
+  DropDownCombo* InfoAlign = nullptr;
 
   QLineEdit* Aircore = nullptr;
   QLineEdit* AC_Range = nullptr;
@@ -168,9 +210,12 @@ class Form1 : public QWidget {
   QPushButton* Save = nullptr;
   QPushButton* Exit = nullptr;
   QLabel* StatusLine = nullptr;
+  DisplayPreview* Preview = nullptr;
 
  protected:
   void showEvent(QShowEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 
  private:
   void createGroups();
@@ -181,15 +226,29 @@ class Form1 : public QWidget {
   void createMisc();
   void createFuel();
   void createWindows();
-  void createButtonsAndStatusLine();
+  void createButtons();
+  void createPreviewAndStatusLine();
   void setTabOrder();
+  void resolveControls();
+  void explainCheckedFields();
+  void fitCaptions();
+  void keepRegionTabStopOnSelection();
+  void updateStatusLine();
 
   PrefsFactory factory_;
   ComPtr<IPreferences> prefs_;
+  std::vector<QObject*> controls_;  // by row of fields::Fields()
+  std::array<QString, 5> windowNames_;  // by Object_Id
   std::unique_ptr<FieldChecks> checks_;
   std::unique_ptr<FocusVeto> veto_;
   std::unique_ptr<Commands> commands_;
+  QString status_;
+  QString refusal_;
   bool focusedOnce_ = false;
 };
+
+// The .S19 file a drop carries, or an empty string when it carries anything
+// else (several files, another kind of file, something that is no file).
+QString DroppedConfiguration(const QMimeData* data);
 
 }  // namespace brindle

@@ -1,19 +1,20 @@
 // brindle: the settings editor. Creates its window, fills the lists, shows
-// the settings of a new Preferences object and waits for the user.
+// the settings of a new Preferences object (or of FILE) and waits for the
+// user.
 //
-//   brindle [--quit-after-show]
+//   brindle [--quit-after-show] [FILE]
 //
 // --quit-after-show ends the program as soon as the window has been shown
 // and painted once; the start-up benchmark times that.
 
 #include <QApplication>
+#include <QCommandLineParser>
 #include <QEvent>
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QTimer>
 
 #include <cstdio>
-#include <cstring>
 #include <memory>
 
 #include <objbase.h>
@@ -46,7 +47,7 @@ bool HasDisplay() {
   return platform != QLatin1String("offscreen") && platform != QLatin1String("minimal");
 }
 
-int Run(QApplication& app, bool quitAfterShow) {
+int Run(QApplication& app, bool quitAfterShow, const QString& file) {
   auto dialogs = std::make_unique<brindle::QtDialogs>();
   brindle::QtDialogs* dialogsView = dialogs.get();
   brindle::Form1 form(brindle::CreatePreferences, std::move(dialogs));
@@ -60,6 +61,10 @@ int Run(QApplication& app, bool quitAfterShow) {
     }
     return 1;
   }
+  if (!file.isEmpty()) {
+    // A file that does not load says so on the status line.
+    form.commands().LoadFile(file);
+  }
   QuitAfterFirstPaint quitter;
   if (quitAfterShow) {
     form.installEventFilter(&quitter);
@@ -71,18 +76,27 @@ int Run(QApplication& app, bool quitAfterShow) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
-  bool quitAfterShow = false;
-  for (int i = 1; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--quit-after-show") == 0) {
-      quitAfterShow = true;
-    }
-  }
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Brindle"));
   QApplication::setDesktopFileName(QStringLiteral("brindle"));
 
+  QCommandLineParser parser;
+  parser.setApplicationDescription(
+      QCoreApplication::translate("main", "Edits a dashboard configuration (*.S19)."));
+  parser.addHelpOption();
+  const QCommandLineOption quitAfterShow(
+      QStringLiteral("quit-after-show"),
+      QCoreApplication::translate("main", "End once the window has been shown (for timing)."));
+  parser.addOption(quitAfterShow);
+  parser.addPositionalArgument(QStringLiteral("FILE"),
+                               QCoreApplication::translate("main", "Configuration to open."),
+                               QStringLiteral("[FILE]"));
+  parser.process(app);
+  const QStringList files = parser.positionalArguments();
+
   CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-  const int status = Run(app, quitAfterShow);
+  const int status =
+      Run(app, parser.isSet(quitAfterShow), files.isEmpty() ? QString() : files.front());
   CoUninitialize();
   return status;
 }

@@ -1,13 +1,11 @@
-// Numbers in fields: read and written in the user's locale, rounded to
-// whole numbers with halves going to the even neighbour. The field checks
-// and the field mapping share the one parser below, so a text that passes a
-// check also converts.
+// Numbers in fields: read and written in the user's locale. The field
+// checks, the field mapping and the preview share the one parser below, so
+// a text that passes a check also converts.
 #pragma once
 
 #include <QLocale>
 #include <QString>
 
-#include <cstdint>
 #include <optional>
 
 namespace brindle {
@@ -22,17 +20,9 @@ QLocale NumberLocale();
 // anything that overflows a double.
 std::optional<double> ParseNumber(const QString& text, const QLocale& locale = NumberLocale());
 
-// Nearest whole number, halves to even; nullopt when the result does not
-// fit the width (or the value is not finite).
-std::optional<std::int32_t> RoundToInt32(double value);
-std::optional<std::int16_t> RoundToInt16(double value);
-
-// Decimal text of a whole number: a minus sign for negatives, no blanks, no
-// group separators.
-QString FormatInteger(std::int64_t value, const QLocale& locale = NumberLocale());
-
-// value / factor in double precision, with the locale's decimal separator,
-// at most 15 significant digits and no trailing zeros.
-QString FormatScaled(std::int64_t value, double factor, const QLocale& locale = NumberLocale());
+// Decimal text with the locale's decimal separator, at most 15 significant
+// digits, no trailing zeros and no group separators; whole numbers without
+// a fraction.
+QString FormatNumber(double value, const QLocale& locale = NumberLocale());
 
 }  // namespace brindle

@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QLineEdit>
 #include <QMessageBox>
 
 #include "color_swatch.h"
@@ -12,68 +13,100 @@ namespace brindle {
 
 namespace {
 
-void Prepare(QFileDialog& dialog, const FileDialogRequest& request) {
-  // The widget-based dialog on every desktop, so that the checks in
-  // SaveFileDialog::accept always run.
-  dialog.setOption(QFileDialog::DontUseNativeDialog, true);
-  dialog.setNameFilters(request.nameFilters);
-  if (!request.nameFilters.isEmpty()) {
-    dialog.selectNameFilter(request.nameFilters.front());
-  }
-  dialog.setDefaultSuffix(request.defaultSuffix);
-  if (request.fileName.isEmpty()) {
-    dialog.setDirectory(request.initialDirectory);
-  } else {
-    const QFileInfo last(request.fileName);
-    dialog.setDirectory(last.absolutePath());
-    dialog.selectFile(last.absoluteFilePath());
-  }
-}
+// A file dialog that returns the file its name field names.
+//
+// QFileDialog answers with the rows selected in its list when there are
+// any, and only otherwise with the typed name. Opened on the file chosen
+// last, it selects that file's row; typing another name takes the row's
+// selection away only while the name field has the keyboard focus, so keys
+// that arrive before the window is active (a fast typist, a script, a busy
+// machine) leave the old row selected: the dialog then answered with the
+// file loaded last instead of the new name on screen. Here the name field
+// decides, as the user reads it.
+class FileDialog : public QFileDialog {
+  Q_DECLARE_TR_FUNCTIONS(QtDialogs)
 
-std::optional<QString> Run(QFileDialog& dialog) {
-  if (dialog.exec() != QDialog::Accepted) {
-    return std::nullopt;
-  }
-  const QStringList files = dialog.selectedFiles();
-  if (files.isEmpty()) {
-    return std::nullopt;
-  }
-  return files.front();
-}
-
-// The save dialog: asks before it creates a file, refuses read-only targets,
-// and replaces an existing file without asking.
-class SaveFileDialog : public QFileDialog {
  public:
-  SaveFileDialog(QWidget* parent, const QString& title) : QFileDialog(parent, title) {
-    setAcceptMode(QFileDialog::AcceptSave);
-    setFileMode(QFileDialog::AnyFile);
+  FileDialog(QWidget* parent, const FileDialogRequest& request, AcceptMode mode)
+      : QFileDialog(parent, request.title) {
+    // The widget-based dialog on every desktop, so that accept() below
+    // always runs.
+    setOption(QFileDialog::DontUseNativeDialog, true);
+    setAcceptMode(mode);
+    setFileMode(mode == AcceptSave ? AnyFile : ExistingFile);
+    // An existing file is replaced without a question.
     setOption(QFileDialog::DontConfirmOverwrite, true);
+    setNameFilters(request.nameFilters);
+    if (!request.nameFilters.isEmpty()) {
+      selectNameFilter(request.nameFilters.front());
+    }
+    setDefaultSuffix(request.defaultSuffix);
+    if (request.fileName.isEmpty()) {
+      setDirectory(request.initialDirectory);
+    } else {
+      const QFileInfo last(request.fileName);
+      setDirectory(last.absolutePath());
+      selectFile(last.absoluteFilePath());
+    }
+  }
+
+  std::optional<QString> Choose() {
+    if (exec() != QDialog::Accepted || chosen_.isEmpty()) {
+      return std::nullopt;
+    }
+    return chosen_;
   }
 
  protected:
   void accept() override {
-    const QStringList files = selectedFiles();
-    if (files.isEmpty() || QFileInfo(files.front()).isDir()) {
-      QFileDialog::accept();  // opens the folder
+    const QString path = NamedFile();
+    if (path.isEmpty() || QFileInfo(path).isDir()) {
+      QFileDialog::accept();  // an empty name or a folder: the dialog moves there
       return;
     }
-    const QString path = files.front();
-    const QString problem = SaveTargetProblem(path);
-    if (!problem.isEmpty()) {
-      QMessageBox::warning(this, windowTitle(), problem);
-      return;
+    if (acceptMode() == AcceptOpen) {
+      if (!QFileInfo(path).isFile()) {
+        QMessageBox::warning(this, windowTitle(),
+                             tr("%1 was not found.").arg(QDir::toNativeSeparators(path)));
+        return;
+      }
+    } else {
+      const QString problem = SaveTargetProblem(path);
+      if (!problem.isEmpty()) {
+        QMessageBox::warning(this, windowTitle(), problem);
+        return;
+      }
+      if (!QFileInfo::exists(path) &&
+          QMessageBox::question(this, windowTitle(),
+                                tr("%1 does not exist.\nDo you want to create it?")
+                                    .arg(QDir::toNativeSeparators(path)),
+                                QMessageBox::Yes | QMessageBox::No,
+                                QMessageBox::Yes) != QMessageBox::Yes) {
+        return;
+      }
     }
-    if (!QFileInfo::exists(path) &&
-        QMessageBox::question(this, windowTitle(),
-                              tr("%1 does not exist.\nDo you want to create it?")
-                                  .arg(QDir::toNativeSeparators(path)),
-                              QMessageBox::Yes | QMessageBox::No,
-                              QMessageBox::Yes) != QMessageBox::Yes) {
-      return;
-    }
-    QFileDialog::accept();
+    chosen_ = path;
+    QDialog::accept();
   }
+
+ private:
+  // The name field read against the dialog's folder, with the default
+  // suffix added to a name typed without one; empty when it is empty.
+  QString NamedFile() const {
+    const auto* field = findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+    const QString name = field != nullptr ? field->text() : QString();
+    if (name.trimmed().isEmpty()) {
+      return {};
+    }
+    QString path = QDir::cleanPath(directory().absoluteFilePath(name));
+    if (QFileInfo(path).suffix().isEmpty() && !QFileInfo::exists(path) &&
+        !defaultSuffix().isEmpty()) {
+      path += QLatin1Char('.') + defaultSuffix();
+    }
+    return path;
+  }
+
+  QString chosen_;
 };
 
 }  // namespace
@@ -82,7 +115,7 @@ QString SaveTargetProblem(const QString& path) {
   const QFileInfo target(path);
   const QFileInfo folder(target.absolutePath());
   if (!folder.isDir()) {
-    return QObject::tr("The folder %1 does not exist.")
+    return QtDialogs::tr("The folder %1 does not exist.")
         .arg(QDir::toNativeSeparators(folder.absoluteFilePath()));
   }
   if (target.exists()) {
@@ -90,30 +123,26 @@ QString SaveTargetProblem(const QString& path) {
     // could write it anyway (root).
     const QFile::Permissions write = QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther;
     if (!target.isWritable() || !(target.permissions() & write)) {
-      return QObject::tr("%1 is read-only.\nChoose another name.")
+      return QtDialogs::tr("%1 is read-only.\nChoose another name.")
           .arg(QDir::toNativeSeparators(path));
     }
     return {};
   }
   if (!folder.isWritable()) {
-    return QObject::tr("The folder %1 is write-protected.\nChoose another folder.")
+    return QtDialogs::tr("The folder %1 is write-protected.\nChoose another folder.")
         .arg(QDir::toNativeSeparators(folder.absoluteFilePath()));
   }
   return {};
 }
 
 std::optional<QString> QtDialogs::ShowOpen(const FileDialogRequest& request) {
-  QFileDialog dialog(parent_, request.title);
-  dialog.setAcceptMode(QFileDialog::AcceptOpen);
-  dialog.setFileMode(QFileDialog::ExistingFile);
-  Prepare(dialog, request);
-  return Run(dialog);
+  FileDialog dialog(parent_, request, QFileDialog::AcceptOpen);
+  return dialog.Choose();
 }
 
 std::optional<QString> QtDialogs::ShowSave(const FileDialogRequest& request) {
-  SaveFileDialog dialog(parent_, request.title);
-  Prepare(dialog, request);
-  return Run(dialog);
+  FileDialog dialog(parent_, request, QFileDialog::AcceptSave);
+  return dialog.Choose();
 }
 
 std::optional<OLE_COLOR> QtDialogs::ShowColor(OLE_COLOR initial) {

@@ -1,6 +1,8 @@
 // The dialogs as the user sees them: QFileDialog and QColorDialog objects.
 #pragma once
 
+#include <QCoreApplication>
+
 #include "commands.h"
 
 class QWidget;
@@ -8,6 +10,8 @@ class QWidget;
 namespace brindle {
 
 class QtDialogs : public Dialogs {
+  Q_DECLARE_TR_FUNCTIONS(QtDialogs)
+
  public:
   explicit QtDialogs(QWidget* parent = nullptr) : parent_(parent) {}
 

@@ -1,35 +1,52 @@
-// Shared pieces of the editor's tests: a scripted stand-in for the dialogs
-// and a form built around a given settings object.
+// Shared pieces of the editor's tests: the real component, registered in a
+// registry of the test's own so that the editor creates its object through
+// activation as the program does; a scripted stand-in for the dialogs; and
+// a started window.
 #pragma once
 
+#include <QLocale>
 #include <QString>
+#include <QTemporaryDir>
 
 #include <deque>
 #include <memory>
 #include <optional>
 #include <vector>
 
-#include <comptr.h>
+#include <windows.h>
 
 #include "commands.h"
-#include "fake_preferences.h"
 #include "form.h"
 
 namespace brindle::test {
 
-// Answers each dialog with the next scripted answer (nullopt = Cancel) and
-// records what it was asked. An unscripted dialog cancels.
+// Points the registry at file and registers the component built with the
+// tests there. False when the library cannot be loaded or registered.
+inline bool RegisterComponent(const QString& registryFile) {
+  qputenv("QUILLON_REGISTRY", registryFile.toLocal8Bit());
+  HMODULE library = LoadLibraryA(QUILLON_COMPONENT_PATH);
+  if (library == nullptr) {
+    return false;
+  }
+  auto registerServer =
+      reinterpret_cast<HRESULT (*)()>(GetProcAddress(library, "DllRegisterServer"));
+  const bool registered = registerServer != nullptr && registerServer() == S_OK;
+  FreeLibrary(library);
+  return registered;
+}
+
+// Answers each dialog with the next scripted answer (a null QString or
+// nullopt cancels) and records what it was asked. An unscripted dialog
+// cancels.
 class ScriptedDialogs : public Dialogs {
  public:
   struct Log {
     std::vector<FileDialogRequest> opens;
     std::vector<FileDialogRequest> saves;
     std::vector<OLE_COLOR> colors;  // the initial colour of each colour dialog
-    std::deque<QString> fileAnswers;  // a null QString cancels
+    std::deque<QString> fileAnswers;
     std::deque<std::optional<OLE_COLOR>> colorAnswers;
-    int shown() const {
-      return static_cast<int>(opens.size() + saves.size() + colors.size());
-    }
+    int shown() const { return static_cast<int>(opens.size() + saves.size() + colors.size()); }
   };
 
   explicit ScriptedDialogs(std::shared_ptr<Log> log) : log_(std::move(log)) {}
@@ -44,43 +61,63 @@ class ScriptedDialogs : public Dialogs {
   }
   std::optional<OLE_COLOR> ShowColor(OLE_COLOR initial) override {
     log_->colors.push_back(initial);
-    if (log_->colorAnswers.empty()) return std::nullopt;
-    auto answer = log_->colorAnswers.front();
+    if (log_->colorAnswers.empty()) {
+      return std::nullopt;
+    }
+    const auto answer = log_->colorAnswers.front();
     log_->colorAnswers.pop_front();
     return answer;
   }
 
  private:
   std::optional<QString> NextFile() {
-    if (log_->fileAnswers.empty() || log_->fileAnswers.front().isNull()) {
-      if (!log_->fileAnswers.empty()) log_->fileAnswers.pop_front();
+    if (log_->fileAnswers.empty()) {
       return std::nullopt;
     }
     const QString answer = log_->fileAnswers.front();
     log_->fileAnswers.pop_front();
+    if (answer.isNull()) {
+      return std::nullopt;
+    }
     return answer;
   }
 
   std::shared_ptr<Log> log_;
 };
 
-// A form whose settings object is prefs (created lazily, as in the program).
-inline std::unique_ptr<Form1> MakeForm(ComPtr<IPreferences> prefs,
-                                       std::shared_ptr<ScriptedDialogs::Log> log = nullptr) {
-  if (!log) log = std::make_shared<ScriptedDialogs::Log>();
-  return std::make_unique<Form1>(
-      [prefs](ComPtr<IPreferences>* out) {
-        *out = prefs;
-        return S_OK;
-      },
-      std::make_unique<ScriptedDialogs>(log));
+// A window over a new settings object, started as the program starts it.
+inline std::unique_ptr<Form1> StartedForm(std::shared_ptr<ScriptedDialogs::Log> log = nullptr) {
+  if (!log) {
+    log = std::make_shared<ScriptedDialogs::Log>();
+  }
+  auto form = std::make_unique<Form1>(CreatePreferences, std::make_unique<ScriptedDialogs>(log));
+  form->Form_Load();
+  return form;
 }
 
-// A new fake, owned by the returned pointer.
-inline ComPtr<FakePreferences> MakeFake() {
-  ComPtr<FakePreferences> fake;
-  fake.Attach(FakePreferences::Create());
-  return fake;
+// What each test program keeps: a registry of its own holding the
+// component, the dialogs' log, and a window started anew for each test.
+struct Fixture {
+  QTemporaryDir dir;
+  std::shared_ptr<ScriptedDialogs::Log> dialogs;
+  std::unique_ptr<Form1> form;
+
+  bool Register() {
+    return dir.isValid() && RegisterComponent(dir.filePath(QStringLiteral("registry.txt")));
+  }
+  void Start() {
+    QLocale::setDefault(QLocale::c());
+    dialogs = std::make_shared<ScriptedDialogs::Log>();
+    form = StartedForm(dialogs);
+  }
+};
+
+// A property of the window's object.
+template <class T>
+T Stored(Form1& form, HRESULT (STDMETHODCALLTYPE IPreferences::*get)(T*)) {
+  T value{};
+  (form.Prefs().*get)(&value);
+  return value;
 }
 
 }  // namespace brindle::test

@@ -1,0 +1,372 @@
+// The window as a user meets it, driven through the window's own event
+// paths (keys and clicks go to the QWindow, so Qt's focus handling runs as
+// it does for a person): start-up, the tab order, lists, buttons, the focus
+// veto, what a refused field says, names for assistive tools, captions
+// that fit, and the display preview.
+#include <QAbstractItemView>
+#include <QAccessible>
+#include <QApplication>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QShortcut>
+#include <QStyleOptionComboBox>
+#include <QTemporaryDir>
+#include <QWheelEvent>
+#include <QtTest>
+
+#include "checks.h"
+#include "color_swatch.h"
+#include "preview.h"
+#include "support.h"
+
+using namespace brindle;
+using namespace brindle::test;
+
+class WindowTest : public QObject, public Fixture {
+  Q_OBJECT
+
+
+  void ShowActive() {
+    form->show();
+    form->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(form.get()));
+  }
+  static QString FocusName() {
+    QWidget* focus = QApplication::focusWidget();
+    return focus ? focus->objectName() : QStringLiteral("<none>");
+  }
+  QPoint CentreOf(QWidget* widget) const {
+    return widget->mapTo(form.get(), widget->rect().center());
+  }
+  void Click(QWidget* widget) {
+    QTest::mouseClick(form->windowHandle(), Qt::LeftButton, {}, CentreOf(widget));
+  }
+  void Key(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+    QTest::keyClick(form->windowHandle(), Qt::Key(key), modifiers);
+  }
+  // Gives a field the focus and types text into it, as a person would.
+  void Type(QWidget* field, const QString& text) {
+    field->setFocus();
+    QTRY_COMPARE(QApplication::focusWidget(), field->focusProxy() ? field->focusProxy() : field);
+    if (auto* edit = qobject_cast<QLineEdit*>(field)) {
+      edit->selectAll();
+    } else if (auto* list = qobject_cast<QComboBox*>(field)) {
+      list->lineEdit()->selectAll();
+    }
+    for (const QChar c : text) {
+      QTest::keyClick(form->windowHandle(), c.toLatin1());
+    }
+  }
+  bool Refused(QLineEdit* field) const {
+    return form->focusWidget() == field && field->selectedText() == field->text();
+  }
+
+ private slots:
+  void initTestCase() { QVERIFY(Register()); }
+  void init() { Start(); }
+  void cleanup() { form.reset(); }
+
+  // ---- Start-up and layout ---------------------------------------------
+
+  void startsWithItsListsAndTheFocusOnExit() {
+    QCOMPARE(form->windowTitle(), QStringLiteral("Brindle V1.02 (beta)"));
+    const auto items = [](QComboBox* list) {
+      QStringList texts;
+      for (int i = 0; i < list->count(); ++i) texts << list->itemText(i);
+      return texts;
+    };
+    QCOMPARE(items(form->MaxBrightNight), QStringList({"60 mCd", "80 mCd", "100 mCd"}));
+    QCOMPARE(items(form->FuelAlign), QStringList({"Left", "Center", "Right"}));
+    ShowActive();
+    QCOMPARE(FocusName(), QStringLiteral("Exit"));
+    // The disabled fuel scale and spare boxes are skipped; the Region
+    // options are one stop, on the selected one.
+    const QStringList expected = {
+        "Load", "Save", "VIN4", "VIN8", "VIN10", "Check1", "Check2", "Check3", "Check4", "Check5",
+        "MaxBrightDay", "SplashTime", "SpeedUpd", "CompassUpd", "SpdThreshold", "Baudrate",
+        "GMTOffs", "GPSInvert", "ProcGGA", "SatLockDisp", "IceWarn", "Skey", "Lkey", "CANBaud",
+        "LowFuel", "Pulses005", "Rbalance", "Gbalance", "Bbalance", "Command1",
+        "MaxBrightNight", "DayNightVolts", "ClockX", "ClockAlign", "CompassX", "CompassAlign",
+        "InfoX", "InfoAlign", "ClockY", "CompassY", "InfoY", "FuelX", "FuelY", "FuelAlign",
+        "MpgX", "MpgY", "MpgAlign", "CustPPM", "OdoDisplay", "Debounce", "US", "Aircore",
+        "AC_Range", "AC_Speed", "PreviewNight", "Exit"};
+    QStringList visited;
+    for (int i = 0; i < expected.size(); ++i) {
+      Key(Qt::Key_Tab);
+      visited << FocusName();
+    }
+    QCOMPARE(visited, expected);
+  }
+
+  void regionTabStopFollowsTheSelection() {
+    ShowActive();
+    Click(form->EMEA);
+    QVERIFY(form->EMEA->isChecked());
+    form->Debounce->setFocus();
+    Key(Qt::Key_Tab);
+    QCOMPARE(FocusName(), QStringLiteral("EMEA"));
+    form->ShowSettings();  // a new object: United States
+    form->Debounce->setFocus();
+    Key(Qt::Key_Tab);
+    QCOMPARE(FocusName(), QStringLiteral("US"));
+    Key(Qt::Key_Space);
+    QVERIFY(form->US->isChecked());
+    Key(Qt::Key_Tab, Qt::ShiftModifier);
+    QCOMPARE(FocusName(), QStringLiteral("Debounce"));
+  }
+
+  void everyElementStaysInsideItsGroup() {
+    for (QGroupBox* group : form->findChildren<QGroupBox*>()) {
+      for (QWidget* child : group->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        QVERIFY2(group->rect().contains(child->geometry()), qPrintable(child->objectName()));
+      }
+    }
+  }
+
+  void captionsFit() {
+    // Each caption fits its place at the form's font, whatever fonts the
+    // machine has (this test also runs with DejaVu fonts only, and then
+    // makes sure the form got one of them).
+    const QString family = qEnvironmentVariable("BRINDLE_TEST_FONT_FAMILY");
+    QVERIFY2(family.isEmpty() || QFontInfo(form->font()).family().startsWith(family),
+             qPrintable(QFontInfo(form->font()).family()));
+    QStyle* style = form->style();
+    const int indicator = style->pixelMetric(QStyle::PM_IndicatorWidth) +
+                          style->pixelMetric(QStyle::PM_CheckBoxLabelSpacing);
+    QStringList cut;
+    const auto need = [&](const QWidget* w, const QString& text, int extra, int room) {
+      if (w->fontMetrics().horizontalAdvance(text) + extra > room) {
+        cut << QStringLiteral("%1 (%2 > %3)")
+                   .arg(text)
+                   .arg(w->fontMetrics().horizontalAdvance(text) + extra)
+                   .arg(room);
+      }
+    };
+    for (QLabel* label : form->findChildren<QLabel*>()) {
+      if (!label->wordWrap()) need(label, label->text(), 0, label->contentsRect().width());
+    }
+    for (QAbstractButton* box : form->findChildren<QAbstractButton*>()) {
+      need(box, box->text(), qobject_cast<QPushButton*>(box) ? 8 : indicator, box->width());
+    }
+    for (QGroupBox* group : form->findChildren<QGroupBox*>()) {
+      need(group, group->title(), 0, group->width());
+    }
+    for (QComboBox* list : form->findChildren<QComboBox*>()) {
+      QStyleOptionComboBox option;
+      option.initFrom(list);
+      option.editable = true;
+      const int room =
+          style->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, list)
+              .width();
+      for (int i = 0; i < list->count(); ++i) need(list, list->itemText(i), 0, room);
+    }
+    QVERIFY2(cut.isEmpty(), qPrintable(QFontInfo(form->font()).family() + QStringLiteral(": ") +
+                                       cut.join(QStringLiteral("; "))));
+  }
+
+  void everyControlHasANameAndEveryCaptionItsField() {
+    for (QWidget* widget : form->findChildren<QWidget*>()) {
+      if (widget->focusPolicy() == Qt::NoFocus || !widget->isVisibleTo(form.get()) ||
+          qobject_cast<QAbstractItemView*>(widget) || widget->parent()->inherits("QComboBox")) {
+        continue;
+      }
+      QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(widget);
+      QVERIFY(accessible);
+      QVERIFY2(!accessible->text(QAccessible::Name).isEmpty(), qPrintable(widget->objectName()));
+    }
+    QCOMPARE(form->findChild<QLabel*>(QStringLiteral("FuelAlignLabel"))->buddy(), form->FuelAlign);
+    QCOMPARE(form->SplashTime->toolTip(),
+             QStringLiteral("Splash duration (sec): a number from 1 to 10 seconds"));
+    QCOMPARE(form->Gbalance->toolTip(),
+             QStringLiteral("Color balance, green: a number from -128 to 127"));
+    QVERIFY(form->FuelX->toolTip().isEmpty());
+  }
+
+  void typedItemTextSelectsNoEntryWhenTheFocusLeaves() {
+    ShowActive();
+    Type(form->MaxBrightDay, QStringLiteral("60 mCd"));
+    QCOMPARE(form->MaxBrightDay->currentIndex(), -1);
+    Key(Qt::Key_Tab);
+    QCOMPARE(FocusName(), QStringLiteral("SplashTime"));
+    QCOMPARE(form->MaxBrightDay->currentIndex(), -1);
+    QCOMPARE(form->MaxBrightDay->currentText(), QStringLiteral("60 mCd"));
+    Type(form->CompassAlign, QStringLiteral("Right"));
+    Key(Qt::Key_Return);
+    Key(Qt::Key_Tab);
+    QCOMPARE(form->CompassAlign->currentIndex(), -1);
+    form->ApplySettings();
+    QCOMPARE(Stored(*form, &IPreferences::get_BrightnessDay), 11);
+    Font_JustifyType align{};
+    form->Prefs().get_ElementAlignment(WIN_COMPASS, &align);
+    QCOMPARE(int(align), int(FONT_CENTER));
+  }
+
+  void returnAndEnterPressTheFocusedButton() {
+    ShowActive();
+    form->Load->setFocus();
+    Key(Qt::Key_Return);
+    QTRY_COMPARE(dialogs->opens.size(), std::size_t{1});
+    form->Command1->setFocus();
+    Key(Qt::Key_Enter, Qt::KeypadModifier);
+    QTRY_COMPARE(dialogs->colors.size(), std::size_t{1});
+    form->Exit->setFocus();
+    Key(Qt::Key_Return);
+    QTRY_VERIFY(!form->isVisible());
+  }
+
+  // ---- The focus veto ----------------------------------------------------
+
+  void refusedFieldKeepsTheFocusAndSaysWhatItAccepts() {
+    ShowActive();
+    form->SetStatus(QStringLiteral("Loaded x"));
+    Type(form->SplashTime, QStringLiteral("0"));
+    Key(Qt::Key_Tab);
+    QVERIFY(Refused(form->SplashTime));
+    QCOMPARE(form->Status(), QStringLiteral("Splash duration (sec): a number from 1 to 10 seconds"));
+    Key(Qt::Key_Backtab, Qt::ShiftModifier);
+    QVERIFY(Refused(form->SplashTime));
+    // Typing replaces the selected text; then the focus may go, and the
+    // status line says again what it said before.
+    Key('3');
+    Key(Qt::Key_Tab);
+    QCOMPARE(FocusName(), QStringLiteral("SpeedUpd"));
+    QCOMPARE(form->SplashTime->text(), QStringLiteral("3"));
+    QCOMPARE(form->Status(), QStringLiteral("Loaded x"));
+  }
+
+  void shortKeyTakesWhatItsByteHoldsAndUncheckedFieldsAnything() {
+    ShowActive();
+    Type(form->Skey, QStringLiteral("1000"));
+    Key(Qt::Key_Tab);
+    QVERIFY(Refused(form->Skey));
+    Type(form->Skey, QStringLiteral("255"));
+    Key(Qt::Key_Tab);
+    QCOMPARE(FocusName(), QStringLiteral("Lkey"));
+    // The fields without a check take anything.
+    Type(form->FuelX, QStringLiteral("500 or letters"));
+    Key(Qt::Key_Tab);
+    QCOMPARE(FocusName(), QStringLiteral("FuelY"));
+  }
+
+  void clicksElsewhereNeitherFocusNorAct() {
+    ShowActive();
+    Type(form->Baudrate, QStringLiteral("abc"));
+    const bool checked = form->Check5->isChecked();
+    Click(form->Check5);
+    QCOMPARE(form->Check5->isChecked(), checked);
+    QTest::mouseDClick(form->windowHandle(), Qt::LeftButton, {}, CentreOf(form->Skey));
+    Click(form->MaxBrightNight);
+    QVERIFY(!form->MaxBrightNight->view()->isVisible());
+    Click(form->EMEA);
+    QVERIFY(form->US->isChecked());
+    Click(form->Save);
+    Click(form->Preview->night());
+    QVERIFY(!form->Preview->night()->isChecked());
+    QCOMPARE(dialogs->shown(), 0);
+    QVERIFY(Refused(form->Baudrate));
+    // A click inside the field itself is no attempt to leave; with a good
+    // value the same click on Save saves.
+    Click(form->Baudrate);
+    QCOMPARE(FocusName(), QStringLiteral("Baudrate"));
+    form->Baudrate->setText(QStringLiteral("38400"));
+    Click(form->Save);
+    QCOMPARE(dialogs->saves.size(), std::size_t{1});
+  }
+
+  void vetoHoldsWhileAnotherWindowIsActive() {
+    ShowActive();
+    Type(form->SplashTime, QStringLiteral("0"));
+    Key(Qt::Key_Tab);
+    QVERIFY(Refused(form->SplashTime));
+    QWidget other;
+    other.show();
+    other.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&other));
+    // The click that brings the window back lands on Save.
+    Click(form->Save);
+    QCOMPARE(dialogs->shown(), 0);
+    QCOMPARE(form->focusWidget(), form->SplashTime);
+    QCOMPARE(Stored(*form, &IPreferences::get_SplashTime), 50);
+  }
+
+  void wheelAndShortcutsAreStoppedButClosingIsNot() {
+    ShowActive();
+    auto* shortcut = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_K), form.get());
+    int hits = 0;
+    connect(shortcut, &QShortcut::activated, this, [&] { ++hits; });
+    Type(form->CustPPM, QStringLiteral("1499"));
+    const int before = form->ClockAlign->currentIndex();
+    const QPointF pos = CentreOf(form->ClockAlign);
+    QWheelEvent wheel(pos, form->mapToGlobal(pos), QPoint(), QPoint(0, -120), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QSpontaneKeyEvent::setSpontaneous(&wheel);
+    QApplication::sendEvent(form->windowHandle(), &wheel);
+    QCOMPARE(form->ClockAlign->currentIndex(), before);
+    Key(Qt::Key_K, Qt::ControlModifier);
+    QCOMPARE(hits, 0);
+    QVERIFY(Refused(form->CustPPM));
+    QVERIFY(form->windowHandle()->close());
+    QVERIFY(!form->isVisible());
+  }
+
+  // ---- The display preview ---------------------------------------------
+
+  void previewLaysOutWindowsByAlignment() {
+    std::array<PreviewWindow, kPreviewWindows> windows{};
+    windows[0] = {5, 0, 7, FONT_LEFT};        // 30 x 8 from the left edge
+    windows[1] = {2, 132, 7, FONT_CENTER};    // 12 wide around x 132
+    windows[2] = {4, 159, 120, FONT_RIGHT};   // ends at x 159
+    windows[3] = {3, 150, 0, FONT_LEFT};      // runs past the right edge
+    windows[4] = {4, std::nullopt, 7, FONT_LEFT};
+    const auto boxes = LayOutWindows(windows);
+    QCOMPARE(boxes[0].rect, QRect(0, 7, 30, 8));
+    QCOMPARE(boxes[1].rect, QRect(126, 7, 12, 8));
+    QCOMPARE(boxes[2].rect, QRect(135, 120, 24, 8));
+    QVERIFY(!boxes[2].offScreen && boxes[3].offScreen);
+    QVERIFY(!boxes[4].placed);
+    QVERIFY(!boxes[0].overlaps && !boxes[1].overlaps);
+    windows[1] = {2, 29, 14, FONT_LEFT};      // shares the pixel (29, 14)
+    const auto touching = LayOutWindows(windows);
+    QVERIFY(touching[0].overlaps && touching[1].overlaps && !touching[2].overlaps);
+  }
+
+  void previewFollowsTheFieldsAsTyped() {
+    ShowActive();
+    Type(form->ClockX, QStringLiteral("100"));
+    QCOMPARE(form->Preview->boxes()[WIN_CLOCK].rect, QRect(100, 7, 30, 8));
+    Type(form->ClockY, QStringLiteral("12.5"));  // Save would store 12
+    QCOMPARE(form->Preview->boxes()[WIN_CLOCK].rect.top(), 12);
+    Type(form->FuelX, QStringLiteral("150"));
+    QVERIFY(form->Preview->boxes()[WIN_FUEL].offScreen);
+    QVERIFY(form->Preview->marks()->text().contains(QStringLiteral("Off the screen: Fuel")));
+    Type(form->FuelX, QStringLiteral("x"));
+    QVERIFY(!form->Preview->boxes()[WIN_FUEL].placed);
+    form->ClockAlign->setCurrentIndex(FONT_RIGHT);
+    QCOMPARE(form->Preview->boxes()[WIN_CLOCK].rect.right(), 99);
+    // Typed text in the list changes nothing: Save keeps the alignment.
+    Type(form->ClockAlign, QStringLiteral("Left"));
+    QCOMPARE(form->Preview->boxes()[WIN_CLOCK].rect.right(), 99);
+  }
+
+  void previewShowsTheFontColourAtTheChosenBrightness() {
+    form->Fontcolor->setOleColor(0x0000FF);  // red
+    QCOMPARE(form->Preview->textColor(), QColor(255, 0, 0));
+    form->MaxBrightNight->setCurrentIndex(0);  // 60 mCd
+    form->Preview->night()->setChecked(true);
+    QCOMPARE(form->Preview->textColor(), QColor(153, 0, 0));
+    form->MaxBrightNight->setCurrentIndex(1);  // 80 mCd
+    QCOMPARE(form->Preview->textColor(), QColor(204, 0, 0));
+    // The default windows of mpg and info share a place.
+    QVERIFY(form->Preview->boxes()[WIN_MPG].overlaps && form->Preview->boxes()[WIN_INFO].overlaps);
+    QVERIFY(form->Preview->marks()->text().contains(QStringLiteral("Overlapping: Mpg, Info")));
+  }
+};
+
+QTEST_MAIN(WindowTest)
+#include "window_test.moc"
