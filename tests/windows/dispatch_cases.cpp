@@ -370,6 +370,7 @@ void MethodCases() {
     SysFreeString(source);
   }
 
+  Run("Flags before writing", Put(OLESTR("Flags")), {I4(24)});
   Run("WriteS19 of a file", Method(OLESTR("WriteS19")), {Str(OLESTR("written.S19"))});
   Run("Flags changed before reading", Put(OLESTR("Flags")), {I4(3)});
   Run("ReadS19 of that file", Method(OLESTR("ReadS19")), {Str(OLESTR("written.S19"))});
