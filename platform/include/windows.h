@@ -23,8 +23,7 @@ typedef void (*FARPROC)(void);
  * Loads a shared library (RTLD_NOW | RTLD_LOCAL; the path as UTF-8). If it
  * exports `BOOL DllMain(HINSTANCE, DWORD, LPVOID)`, that is called with
  * DLL_PROCESS_ATTACH on the first load, and a FALSE result fails the load;
- * with DLL_PROCESS_DETACH when the last FreeLibrary comes. The names
- * "oleaut32.dll" and "ole32.dll" give this platform library itself.
+ * with DLL_PROCESS_DETACH when the last FreeLibrary comes.
  *
  * Returns the library's handle, or null when the name is null or empty,
  * the library cannot be loaded (the reason goes to the debug output) or

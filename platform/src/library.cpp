@@ -53,14 +53,6 @@ void* OwnSymbol(void* handle, const char* name) {
 
 namespace {
 
-std::string SelfPath() {
-  Dl_info info;
-  if (dladdr(reinterpret_cast<void*>(&SelfPath), &info) != 0 && info.dli_fname) {
-    return info.dli_fname;
-  }
-  return {};
-}
-
 std::string ExecutablePath() {
   char buf[PATH_MAX];
   const ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
@@ -78,13 +70,7 @@ std::string MakeAbsolute(std::string path) {
   return path;
 }
 
-HMODULE Load(std::string name) {
-  // The automation and component libraries are this library here.
-  std::u16string wide = Utf8ToUtf16(name);
-  if (EqualsNoCase(wide, u"oleaut32.dll") || EqualsNoCase(wide, u"ole32.dll") ||
-      EqualsNoCase(wide, u"oleaut32") || EqualsNoCase(wide, u"ole32")) {
-    name = SelfPath();
-  }
+HMODULE Load(const std::string& name) {
   std::lock_guard<std::recursive_mutex> guard(LoaderLock());
   void* handle = dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (handle == nullptr) {

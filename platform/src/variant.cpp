@@ -354,14 +354,7 @@ HRESULT VariantChangeType(VARIANTARG* pvargDest, const VARIANTARG* pvarSrc, USHO
       case VT_UI2: if (SUCCEEDED(hr = ToInteger(value, 16, false, &n))) result.uiVal = static_cast<USHORT>(n); break;
       case VT_UI4: if (SUCCEEDED(hr = ToInteger(value, 32, false, &n))) result.ulVal = static_cast<ULONG>(n); break;
       case VT_UINT: if (SUCCEEDED(hr = ToInteger(value, 32, false, &n))) result.uintVal = static_cast<UINT>(n); break;
-      case VT_UI8:
-        if (value.kind == Scalar::kUnsigned) {
-          result.ullVal = value.u;
-        } else if (SUCCEEDED(hr = ToInteger(value, 64, true, &n))) {
-          if (n < 0) hr = DISP_E_OVERFLOW;
-          result.ullVal = static_cast<ULONGLONG>(n);
-        }
-        break;
+      case VT_UI8: if (SUCCEEDED(hr = ToInteger(value, 64, false, &n))) result.ullVal = static_cast<ULONGLONG>(n); break;
       case VT_R8: hr = ToDouble(value, &result.dblVal); break;
       case VT_R4: {
         double d = 0;
