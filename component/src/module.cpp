@@ -86,8 +86,14 @@ class ClassFactory final : public IClassFactory {
 };
 
 // The member names of the type description with their ids, for the exact
-// matches GetIDsOfNames looks up first.
-HRESULT ReadMemberNames(ITypeInfo* info) {
+// matches GetIDsOfNames looks up first: those of IPreferences itself, read
+// from its table half.
+HRESULT ReadMemberNames(ITypeInfo* dispatch) {
+  HREFTYPE half = 0;
+  ComPtr<ITypeInfo> table;
+  if (HRESULT hr = dispatch->GetRefTypeOfImplType(static_cast<UINT>(-1), &half); FAILED(hr)) return hr;
+  if (HRESULT hr = dispatch->GetRefTypeInfo(half, &table); FAILED(hr)) return hr;
+  ITypeInfo* info = table.Get();
   TYPEATTR* attr = nullptr;
   if (HRESULT hr = info->GetTypeAttr(&attr); FAILED(hr)) return hr;
   const WORD count = attr->cFuncs;

@@ -159,7 +159,10 @@ TypeLib* TypeLib::Read(std::span<const std::byte> data, std::string* why) {
       return nullptr;
     }
     lib->calls_ = std::make_unique<TypeCalls[]>(lib->lib_.types.size());
+    lib->inherited_ = std::make_unique<std::atomic<int>[]>(lib->lib_.types.size());
+    for (std::size_t i = 0; i < lib->lib_.types.size(); ++i) lib->inherited_[i] = -1;
     lib->imported_.resize(lib->lib_.files.size());
+    lib->importedTypes_.resize(lib->lib_.imports.size());
   } catch (const std::bad_alloc&) {
     *why = "out of memory";
     lib->Release();
@@ -180,21 +183,22 @@ HRESULT TypeLib::ResolveRef(HREFTYPE href, ITypeInfo** out) {
   ComPtr<ITypeInfo> found;
   HRESULT hr = S_OK;
   if (const tlb::Import* import = tlb::ImportOf(lib_, href)) {
-    ComPtr<ITypeLib> other;
-    {
-      std::lock_guard<std::mutex> lock(importsLock_);
-      ComPtr<ITypeLib>& slot = imported_[import->file];
-      if (!slot) {
+    std::lock_guard<std::mutex> lock(importsLock_);
+    ComPtr<ITypeInfo>& type = importedTypes_[static_cast<std::size_t>(import - lib_.imports.data())];
+    if (!type) {
+      ComPtr<ITypeLib>& other = imported_[import->file];
+      if (!other) {
         const tlb::ImportFile& file = lib_.files[import->file];
         hr = IsStandardLibrary(file.libid)
-                 ? StandardTypeLib(slot.ReleaseAndGetAddressOf())
-                 : LoadRegTypeLib(file.libid, file.major, file.minor, file.lcid, slot.ReleaseAndGetAddressOf());
+                 ? StandardTypeLib(other.ReleaseAndGetAddressOf())
+                 : LoadRegTypeLib(file.libid, file.major, file.minor, file.lcid, other.ReleaseAndGetAddressOf());
         if (FAILED(hr)) return hr;
       }
-      other = slot;
+      hr = import->byGuid ? other->GetTypeInfoOfGuid(import->guid, type.ReleaseAndGetAddressOf())
+                          : other->GetTypeInfo(import->index, type.ReleaseAndGetAddressOf());
+      if (FAILED(hr)) return hr;
     }
-    hr = import->byGuid ? other->GetTypeInfoOfGuid(import->guid, found.GetAddressOf())
-                        : other->GetTypeInfo(import->index, found.GetAddressOf());
+    found = type;
   } else {
     const int index = tlb::TypeIndexOf(lib_, href & ~3u);
     if (index < 0) return TYPE_E_ELEMENTNOTFOUND;
@@ -382,23 +386,38 @@ STDMETHODIMP TypeInfo::GetFuncDesc(UINT index, FUNCDESC** ppFuncDesc) {
     if (index >= Type().funcs.size()) return TYPE_E_ELEMENTNOTFOUND;
     return MakeFuncDesc(Lib(), Type().funcs[index], false, 0, ppFuncDesc);
   }
-  // The bases' members first, the root's first of all.
-  std::vector<ComPtr<ITypeInfo>> chain;
-  for (TypeInfo* current = this;;) {
-    ComPtr<ITypeInfo> base;
-    if (current->Parent(&base) != S_OK) break;
-    current = TypeInfo::Of(base.Get());
-    if (current == nullptr || chain.size() >= kMaxInheritance) return E_UNEXPECTED;
-    chain.push_back(base);
+  // The bases' members first, the root's first of all. Most calls ask for
+  // the type's own, past the bases' count (worked out once).
+  std::atomic<int>& known = lib_->InheritedFunctions(index_);
+  const int inherited = known.load(std::memory_order_relaxed);
+  if (inherited >= 0 && index >= static_cast<UINT>(inherited)) {
+    index -= static_cast<UINT>(inherited);
+    if (index >= Type().funcs.size()) return TYPE_E_ELEMENTNOTFOUND;
+    return MakeFuncDesc(Lib(), Type().funcs[index], true, 0, ppFuncDesc);
   }
-  for (std::size_t level = chain.size(); level > 0; --level) {
-    TypeInfo* owner = TypeInfo::Of(chain[level - 1].Get());
-    const std::size_t count = owner->Type().funcs.size();
-    if (index < count) {
-      return MakeFuncDesc(owner->Lib(), owner->Type().funcs[index], true,
-                          static_cast<HREFTYPE>(level) * kInheritedStep, ppFuncDesc);
+  try {
+    std::vector<ComPtr<ITypeInfo>> chain;
+    int total = 0;
+    for (TypeInfo* current = this;;) {
+      ComPtr<ITypeInfo> base;
+      if (current->Parent(&base) != S_OK) break;
+      current = TypeInfo::Of(base.Get());
+      if (current == nullptr || chain.size() >= kMaxInheritance) return E_UNEXPECTED;
+      total += static_cast<int>(current->Type().funcs.size());
+      chain.push_back(base);
     }
-    index -= static_cast<UINT>(count);
+    known.store(total, std::memory_order_relaxed);
+    for (std::size_t level = chain.size(); level > 0; --level) {
+      TypeInfo* owner = TypeInfo::Of(chain[level - 1].Get());
+      const std::size_t count = owner->Type().funcs.size();
+      if (index < count) {
+        return MakeFuncDesc(owner->Lib(), owner->Type().funcs[index], true,
+                            static_cast<HREFTYPE>(level) * kInheritedStep, ppFuncDesc);
+      }
+      index -= static_cast<UINT>(count);
+    }
+  } catch (const std::bad_alloc&) {
+    return E_OUTOFMEMORY;
   }
   if (index >= Type().funcs.size()) return TYPE_E_ELEMENTNOTFOUND;
   return MakeFuncDesc(Lib(), Type().funcs[index], true, 0, ppFuncDesc);

@@ -6,6 +6,7 @@
 
 #include <ffi.h>
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -65,6 +66,8 @@ class TypeLib final : public ComObject<TypeLib, ITypeLib> {
   // The type an hreftype of this library names, imports resolved.
   HRESULT ResolveRef(HREFTYPE href, ITypeInfo** out);
   TypeCalls& Calls(std::size_t index) { return calls_[index]; }
+  // How many functions a type's bases have, counted once: -1 not yet.
+  std::atomic<int>& InheritedFunctions(std::size_t index) { return inherited_[index]; }
 
   STDMETHODIMP_(UINT) GetTypeInfoCount() override;
   STDMETHODIMP GetTypeInfo(UINT index, ITypeInfo** ppTInfo) override;
@@ -86,8 +89,10 @@ class TypeLib final : public ComObject<TypeLib, ITypeLib> {
 
   tlb::Library lib_;
   std::unique_ptr<TypeCalls[]> calls_;
+  std::unique_ptr<std::atomic<int>[]> inherited_;
   std::mutex importsLock_;
-  std::vector<ComPtr<ITypeLib>> imported_;  // per imported library, loaded on first use
+  std::vector<ComPtr<ITypeLib>> imported_;      // per imported library, loaded on first use
+  std::vector<ComPtr<ITypeInfo>> importedTypes_;  // per imported type, resolved on first use
 };
 
 class TypeInfo final : public ComObject<TypeInfo, ITypeInfo> {

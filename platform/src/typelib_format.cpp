@@ -56,10 +56,14 @@ class Reader {
   bool Read();
 
  private:
-  bool Fail(const std::string& why) {
-    *why_ = why;
+  // Names the type and member being read, built only on failure.
+  bool Fail(const char* what) {
+    *why_ = what;
+    if (member_ >= 0) *why_ = "member " + std::to_string(member_) + ": " + *why_;
+    if (type_ >= 0) *why_ = "type " + std::to_string(type_) + " " + *why_;
     return false;
   }
+  bool Fail(const std::string& what) { return Fail(what.c_str()); }
 
   // Reads at an absolute position; false when it does not fit.
   bool Int(std::size_t at, std::int32_t* v) const {
@@ -88,15 +92,17 @@ class Reader {
   bool ReadTypeDesc(std::int32_t encoded, int depth, std::uint32_t* node);
   bool CheckRef(HREFTYPE href) const;
   bool ReadType(std::size_t index);
-  bool ReadMembers(std::size_t index, const char* where, std::int32_t memoffset, int funcs, int vars, Type* type);
-  bool ReadFunc(std::size_t recordAt, std::size_t end, Func* f, const std::string& where);
-  bool ReadVar(std::size_t recordAt, std::size_t end, Var* v, const std::string& where);
+  bool ReadMembers(std::int32_t memoffset, int funcs, int vars, Type* type);
+  bool ReadFunc(std::size_t recordAt, std::size_t end, Func* f);
+  bool ReadVar(std::size_t recordAt, std::size_t end, Var* v);
   bool ReadValue(std::int32_t encoded, Constant* out);
-  bool ReadImpls(const std::int32_t* record, Type* type, const std::string& where);
+  bool ReadImpls(const std::int32_t* record, Type* type);
 
   std::span<const std::byte> data_;
   Library* lib_;
   std::string* why_;
+  long type_ = -1;    // being read, for messages
+  long member_ = -1;
   Span segments_[kSegmentCount];
   std::int32_t header_[kHeaderSize / 4] = {};
   int ptrSize_ = 8;
@@ -357,12 +363,12 @@ bool Reader::ReadValue(std::int32_t encoded, Constant* out) {
   return true;
 }
 
-bool Reader::ReadFunc(std::size_t recordAt, std::size_t end, Func* f, const std::string& where) {
+bool Reader::ReadFunc(std::size_t recordAt, std::size_t end, Func* f) {
   std::int32_t info = 0, dataType = 0, flags = 0, fkccic = 0;
   std::int16_t vtable = 0, args = 0, optional = 0;
-  if (!Int(recordAt, &info)) return Fail(where + ": record out of bounds");
+  if (!Int(recordAt, &info)) return Fail("record out of bounds");
   const std::size_t length = static_cast<std::size_t>(info & 0xFFFF);
-  if (length < 24 || length > end - recordAt) return Fail(where + ": record length out of bounds");
+  if (length < 24 || length > end - recordAt) return Fail("record length out of bounds");
   Int(recordAt + 4, &dataType);
   Int(recordAt + 8, &flags);
   Short(recordAt + 12, &vtable);
@@ -371,7 +377,7 @@ bool Reader::ReadFunc(std::size_t recordAt, std::size_t end, Func* f, const std:
   Short(recordAt + 22, &optional);
   const bool defaults = (fkccic & 0x1000) != 0;
   if (args < 0 || kParamEntry * args + (defaults ? 4 * args : 0) > length - 24) {
-    return Fail(where + ": parameters do not fit the record");
+    return Fail("parameters do not fit the record");
   }
   // The optional fields between the fixed part and the parameters.
   const std::size_t extra = length - kParamEntry * args - (defaults ? 4 * args : 0);
@@ -379,7 +385,7 @@ bool Reader::ReadFunc(std::size_t recordAt, std::size_t end, Func* f, const std:
   if (extra > 24) Int(recordAt + 24, &helpContext);
   if (extra > 28) Int(recordAt + 28, &help);
   f->helpContext = static_cast<DWORD>(helpContext);
-  if (!ReadString(help, &f->help)) return Fail(where + ": help string out of bounds");
+  if (!ReadString(help, &f->help)) return Fail("help string out of bounds");
 
   const int funckind = fkccic & 0x7;
   const int invkind = (fkccic >> 3) & 0xF;
@@ -387,7 +393,7 @@ bool Reader::ReadFunc(std::size_t recordAt, std::size_t end, Func* f, const std:
   if (funckind > FUNC_DISPATCH || callconv >= CC_MAX ||
       (invkind != INVOKE_FUNC && invkind != INVOKE_PROPERTYGET && invkind != INVOKE_PROPERTYPUT &&
        invkind != INVOKE_PROPERTYPUTREF)) {
-    return Fail(where + ": bad function kind");
+    return Fail("bad function kind");
   }
   f->funckind = static_cast<FUNCKIND>(funckind);
   f->invkind = static_cast<INVOKEKIND>(invkind);
@@ -398,9 +404,9 @@ bool Reader::ReadFunc(std::size_t recordAt, std::size_t end, Func* f, const std:
     f->oVft = 0;
   } else {
     const int slotBytes = static_cast<std::uint16_t>(vtable) & ~1;
-    if (slotBytes % ptrSize_ != 0) return Fail(where + ": table offset is not a whole slot");
+    if (slotBytes % ptrSize_ != 0) return Fail("table offset is not a whole slot");
     const int host = slotBytes / ptrSize_ * static_cast<int>(sizeof(void*));
-    if (host > std::numeric_limits<SHORT>::max()) return Fail(where + ": table offset too large");
+    if (host > std::numeric_limits<SHORT>::max()) return Fail("table offset too large");
     f->oVft = static_cast<SHORT>(host);
   }
   if (!ReadTypeDesc(dataType, 0, &f->result)) return false;
@@ -413,19 +419,19 @@ bool Reader::ReadFunc(std::size_t recordAt, std::size_t end, Func* f, const std:
     Int(paramsAt + kParamEntry * p + 8, &pflags);
     Param param;
     param.flags = static_cast<USHORT>(pflags & ~PARAMFLAG_FHASDEFAULT);  // default values are not read
-    if (name != -1 && !ReadName(name, &param.name)) return Fail(where + ": parameter name out of bounds");
+    if (name != -1 && !ReadName(name, &param.name)) return Fail("parameter name out of bounds");
     if (!ReadTypeDesc(type, 0, &param.type)) return false;
     f->params.push_back(std::move(param));
   }
   return true;
 }
 
-bool Reader::ReadVar(std::size_t recordAt, std::size_t end, Var* v, const std::string& where) {
+bool Reader::ReadVar(std::size_t recordAt, std::size_t end, Var* v) {
   std::int32_t info = 0, dataType = 0, flags = 0, value = 0;
   std::int16_t kind = 0;
-  if (!Int(recordAt, &info)) return Fail(where + ": record out of bounds");
+  if (!Int(recordAt, &info)) return Fail("record out of bounds");
   const std::size_t length = static_cast<std::size_t>(info & 0xFF);
-  if (length < 20 || length > end - recordAt) return Fail(where + ": record length out of bounds");
+  if (length < 20 || length > end - recordAt) return Fail("record length out of bounds");
   Int(recordAt + 4, &dataType);
   Int(recordAt + 8, &flags);
   Short(recordAt + 12, &kind);
@@ -434,31 +440,29 @@ bool Reader::ReadVar(std::size_t recordAt, std::size_t end, Var* v, const std::s
   if (length > 20) Int(recordAt + 20, &helpContext);
   if (length > 24) Int(recordAt + 24, &help);
   v->helpContext = static_cast<DWORD>(helpContext);
-  if (!ReadString(help, &v->help)) return Fail(where + ": help string out of bounds");
-  if (kind < VAR_PERINSTANCE || kind > VAR_DISPATCH) return Fail(where + ": bad variable kind");
+  if (!ReadString(help, &v->help)) return Fail("help string out of bounds");
+  if (kind < VAR_PERINSTANCE || kind > VAR_DISPATCH) return Fail("bad variable kind");
   v->kind = static_cast<VARKIND>(kind);
   v->flags = static_cast<WORD>(flags & 0xFFFF);
   if (!ReadTypeDesc(dataType, 0, &v->type)) return false;
   if (v->kind == VAR_CONST) {
-    if (!ReadValue(value, &v->value)) return Fail(where + ": constant value out of bounds or of an unknown type");
+    if (!ReadValue(value, &v->value)) return Fail("constant value out of bounds or of an unknown type");
   } else {
     v->offset = static_cast<ULONG>(value);
   }
   return true;
 }
 
-bool Reader::ReadMembers(std::size_t index, const char* kindName, std::int32_t memoffset, int funcs, int vars,
-                         Type* type) {
-  const std::string where = std::string(kindName) + " " + std::to_string(index);
+bool Reader::ReadMembers(std::int32_t memoffset, int funcs, int vars, Type* type) {
   const std::size_t count = static_cast<std::size_t>(funcs) + static_cast<std::size_t>(vars);
   std::int32_t infoLength = 0;
   if (memoffset < 0 || !Int(static_cast<std::size_t>(memoffset), &infoLength) || infoLength < 0) {
-    return Fail(where + ": members out of bounds");
+    return Fail("members out of bounds");
   }
   const std::size_t records = static_cast<std::size_t>(memoffset) + 4;
   const std::size_t recordsEnd = records + static_cast<std::size_t>(infoLength);
   const std::size_t arrays = recordsEnd;  // memoffset + 4 + L: member ids, names, record offsets
-  if (recordsEnd > data_.size() || data_.size() - arrays < 3 * 4 * count) return Fail(where + ": members out of bounds");
+  if (recordsEnd > data_.size() || data_.size() - arrays < 3 * 4 * count) return Fail("members out of bounds");
   const auto arrayInt = [&](std::size_t n) {
     std::int32_t v = 0;
     Int(arrays + 4 * n, &v);
@@ -467,40 +471,40 @@ bool Reader::ReadMembers(std::size_t index, const char* kindName, std::int32_t m
   for (std::size_t i = 0; i < count; ++i) {
     const std::int32_t recordOffset = arrayInt(2 * count + i);
     if (recordOffset < 0 || static_cast<std::size_t>(recordOffset) >= static_cast<std::size_t>(infoLength)) {
-      return Fail(where + ": member record out of bounds");
+      return Fail("member record out of bounds");
     }
     const std::size_t at = records + static_cast<std::size_t>(recordOffset);
     const MEMBERID memid = arrayInt(i);
     const std::int32_t nameOffset = arrayInt(count + i);
-    const std::string member = where + " member " + std::to_string(i);
+    member_ = static_cast<long>(i);
     if (i < static_cast<std::size_t>(funcs)) {
       Func f;
       f.memid = memid;
       const Func* previous = type->funcs.empty() ? nullptr : &type->funcs.back();
-      if (!ReadFunc(at, recordsEnd, &f, member)) return false;
+      if (!ReadFunc(at, recordsEnd, &f)) return false;
       // The second half of a property's get/put pair may share the name.
       const auto accessor = [](INVOKEKIND k) { return k != INVOKE_FUNC; };
       if (nameOffset == -1 && previous != nullptr && accessor(previous->invkind) && accessor(f.invkind)) {
         f.name = previous->name;
       } else if (!ReadName(nameOffset, &f.name)) {
-        return Fail(member + ": name out of bounds");
+        return Fail("name out of bounds");
       }
       type->funcs.push_back(std::move(f));
     } else {
       Var v;
       v.memid = memid;
-      if (!ReadVar(at, recordsEnd, &v, member)) return false;
-      if (!ReadName(nameOffset, &v.name)) return Fail(member + ": name out of bounds");
+      if (!ReadVar(at, recordsEnd, &v)) return false;
+      if (!ReadName(nameOffset, &v.name)) return Fail("name out of bounds");
       type->vars.push_back(std::move(v));
     }
   }
   return true;
 }
 
-bool Reader::ReadImpls(const std::int32_t* record, Type* type, const std::string& where) {
+bool Reader::ReadImpls(const std::int32_t* record, Type* type) {
   const std::int16_t count = static_cast<std::int16_t>(record[19] & 0xFFFF);
   const std::int32_t first = record[21];
-  if (count < 0) return Fail(where + ": bad number of implemented types");
+  if (count < 0) return Fail("bad number of implemented types");
   if (count == 0) return true;
   if (type->kind == TKIND_COCLASS) {
     // A chain of {hreftype, flags, custom data, next} in the reference table.
@@ -508,18 +512,18 @@ bool Reader::ReadImpls(const std::int32_t* record, Type* type, const std::string
     for (int i = 0; i < count; ++i) {
       std::size_t at = 0;
       std::int32_t ref = 0, flags = 0;
-      if (!In(kRefTab, offset, kRefEntry, &at)) return Fail(where + ": implemented type out of bounds");
+      if (!In(kRefTab, offset, kRefEntry, &at)) return Fail("implemented type out of bounds");
       Int(at, &ref);
       Int(at + 4, &flags);
       Int(at + 12, &offset);
-      if (!CheckRef(static_cast<HREFTYPE>(ref))) return Fail(where + ": implemented type names no type");
+      if (!CheckRef(static_cast<HREFTYPE>(ref))) return Fail("implemented type names no type");
       type->impls.push_back(Impl{static_cast<HREFTYPE>(ref), flags});
     }
     return true;
   }
   // An interface's base (a dispinterface's when it has one): one hreftype.
   if (type->kind == TKIND_DISPATCH && first == -1) return true;
-  if (!CheckRef(static_cast<HREFTYPE>(first))) return Fail(where + ": base type names no type");
+  if (!CheckRef(static_cast<HREFTYPE>(first))) return Fail("base type names no type");
   type->impls.push_back(Impl{static_cast<HREFTYPE>(first), 0});
   return true;
 }
@@ -527,29 +531,30 @@ bool Reader::ReadImpls(const std::int32_t* record, Type* type, const std::string
 bool Reader::ReadType(std::size_t index) {
   // The 100-byte record: 25 ints, with cImplTypes and cbSizeVft as the two
   // halves of the 20th.
+  type_ = static_cast<long>(index);
+  member_ = -1;
   std::size_t at = 0;
   if (!In(kTypeInfoTab, static_cast<std::int64_t>(index * kTypeRecordSize), kTypeRecordSize, &at)) {
-    return Fail("type record " + std::to_string(index) + " out of bounds");
+    return Fail("record out of bounds");
   }
   std::int32_t r[25];
   for (int i = 0; i < 25; ++i) Int(at + 4 * i, &r[i]);
   Type& type = lib_->types[index];
-  const std::string where = "type " + std::to_string(index);
   const int kind = r[0] & 0xF;
-  if (kind >= TKIND_MAX) return Fail(where + ": unknown kind");
+  if (kind >= TKIND_MAX) return Fail("unknown kind");
   type.kind = static_cast<TYPEKIND>(kind);
   type.alignment = static_cast<WORD>((r[0] >> 11) & 0x1F);
   const int funcs = r[6] & 0xFFFF;
   const int vars = (r[6] >> 16) & 0xFFFF;
-  if (!ReadGuid(r[11], &type.guid)) return Fail(where + ": identifier out of bounds");
+  if (!ReadGuid(r[11], &type.guid)) return Fail("identifier out of bounds");
   type.flags = static_cast<WORD>(r[12] & 0xFFFF);
-  if (!ReadName(r[13], &type.name)) return Fail(where + ": name out of bounds");
+  if (!ReadName(r[13], &type.name)) return Fail("name out of bounds");
   type.major = static_cast<WORD>(r[14] & 0xFFFF);
   type.minor = static_cast<WORD>((r[14] >> 16) & 0xFFFF);
-  if (!ReadString(r[15], &type.help)) return Fail(where + ": help string out of bounds");
+  if (!ReadString(r[15], &type.help)) return Fail("help string out of bounds");
   type.helpContext = static_cast<DWORD>(r[17]);
   const int vtableBytes = (r[19] >> 16) & 0xFFFF;
-  if (vtableBytes % ptrSize_ != 0) return Fail(where + ": table size is not whole slots");
+  if (vtableBytes % ptrSize_ != 0) return Fail("table size is not whole slots");
   type.vtableBytes = static_cast<WORD>(vtableBytes / ptrSize_ * static_cast<int>(sizeof(void*)));
   type.size = static_cast<ULONG>(r[20]);
   if (type.kind == TKIND_INTERFACE || type.kind == TKIND_DISPATCH || type.kind == TKIND_COCLASS) {
@@ -559,10 +564,11 @@ bool Reader::ReadType(std::size_t index) {
   if (type.kind == TKIND_ALIAS && !ReadTypeDesc(r[21], 0, &type.alias)) return false;
   if ((funcs > 0 && type.kind != TKIND_INTERFACE && type.kind != TKIND_DISPATCH && type.kind != TKIND_MODULE) ||
       (vars > 0 && type.kind == TKIND_INTERFACE)) {
-    return Fail(where + ": members do not fit its kind");
+    return Fail("members do not fit its kind");
   }
-  if (funcs + vars > 0 && !ReadMembers(index, "type", r[1], funcs, vars, &type)) return false;
-  if (type.kind != TKIND_ALIAS && type.kind != TKIND_MODULE && !ReadImpls(r, &type, where)) return false;
+  if (funcs + vars > 0 && !ReadMembers(r[1], funcs, vars, &type)) return false;
+  member_ = -1;
+  if (type.kind != TKIND_ALIAS && type.kind != TKIND_MODULE && !ReadImpls(r, &type)) return false;
   return true;
 }
 
@@ -576,6 +582,7 @@ bool Reader::Read() {
   for (std::size_t i = 0; i < ntypes; ++i) {
     if (!ReadType(i)) return false;
   }
+  type_ = -1;
   if (lib_->dispatchRef != static_cast<HREFTYPE>(-1) && !CheckRef(lib_->dispatchRef)) {
     return Fail("IDispatch reference names no type");
   }
