@@ -5,7 +5,6 @@
 #include <dlfcn.h>
 #include <objbase.h>
 #include <oleauto.h>
-#include <olectl.h>
 
 #include <algorithm>
 #include <atomic>

@@ -271,58 +271,15 @@ STDMETHODIMP TypeLib::GetDocumentation(INT index, BSTR* pBstrName, BSTR* pBstrDo
   return hr;
 }
 
-// Whether a type, a member or a parameter has this name (ASCII case
-// ignored); on a match the buffer receives the library's spelling.
-STDMETHODIMP TypeLib::IsName(LPOLESTR szNameBuf, ULONG, BOOL* pfName) {
-  if (szNameBuf == nullptr || pfName == nullptr) return E_INVALIDARG;
-  *pfName = FALSE;
-  const std::u16string_view wanted(szNameBuf);
-  const auto check = [&](const std::u16string& candidate) {
-    if (!*pfName && EqualsNoCase(candidate, wanted)) {
-      std::copy(candidate.begin(), candidate.end(), szNameBuf);
-      *pfName = TRUE;
-    }
-  };
-  for (const tlb::Type& t : lib_.types) {
-    check(t.name);
-    for (const tlb::Func& f : t.funcs) {
-      check(f.name);
-      for (const tlb::Param& p : f.params) check(p.name);
-    }
-    for (const tlb::Var& v : t.vars) check(v.name);
-  }
-  return S_OK;
+// Searching a library by name is for compilers; nothing here binds that way.
+STDMETHODIMP TypeLib::IsName(LPOLESTR, ULONG, BOOL* pfName) {
+  if (pfName != nullptr) *pfName = FALSE;
+  return E_NOTIMPL;
 }
 
-// Up to *pcFound types or members with this name: a type comes with
-// MEMBERID_NIL, a member with its id and the type that holds it.
-STDMETHODIMP TypeLib::FindName(LPOLESTR szNameBuf, ULONG, ITypeInfo** ppTInfo, MEMBERID* rgMemId, USHORT* pcFound) {
-  if (szNameBuf == nullptr || ppTInfo == nullptr || rgMemId == nullptr || pcFound == nullptr) return E_INVALIDARG;
-  const USHORT wanted = *pcFound;
-  const std::u16string_view name(szNameBuf);
-  USHORT found = 0;
-  const auto add = [&](std::size_t type, MEMBERID memid) {
-    if (found >= wanted) return true;
-    if (FAILED(MakeTypeInfo(type, TypeView::kStored, &ppTInfo[found]))) return false;
-    rgMemId[found++] = memid;
-    return true;
-  };
-  for (std::size_t i = 0; i < lib_.types.size(); ++i) {
-    const tlb::Type& t = lib_.types[i];
-    bool ok = true;
-    if (EqualsNoCase(t.name, name)) ok = add(i, MEMBERID_NIL);
-    for (const tlb::Func& f : t.funcs)
-      if (ok && EqualsNoCase(f.name, name) && FuncById(t, f.memid) == &f) ok = add(i, f.memid);
-    for (const tlb::Var& v : t.vars)
-      if (ok && EqualsNoCase(v.name, name)) ok = add(i, v.memid);
-    if (!ok) {
-      while (found > 0) ppTInfo[--found]->Release();
-      *pcFound = 0;
-      return E_OUTOFMEMORY;
-    }
-  }
-  *pcFound = found;
-  return S_OK;
+STDMETHODIMP TypeLib::FindName(LPOLESTR, ULONG, ITypeInfo**, MEMBERID*, USHORT* pcFound) {
+  if (pcFound != nullptr) *pcFound = 0;
+  return E_NOTIMPL;
 }
 
 // ---- ITypeInfo ----------------------------------------------------------------------
@@ -637,13 +594,10 @@ STDMETHODIMP TypeInfo::AddressOfMember(MEMBERID, INVOKEKIND, PVOID* ppv) {
   return TYPE_E_BADMODULEKIND;
 }
 
-// A class: an object of it, made by activation.
-STDMETHODIMP TypeInfo::CreateInstance(IUnknown* pUnkOuter, REFIID riid, PVOID* ppvObj) {
-  if (ppvObj == nullptr) return E_INVALIDARG;
-  *ppvObj = nullptr;
-  if (pUnkOuter != nullptr) return CLASS_E_NOAGGREGATION;
-  if (Type().kind != TKIND_COCLASS) return E_INVALIDARG;
-  return CoCreateInstance(Type().guid, nullptr, CLSCTX_INPROC_SERVER, riid, ppvObj);
+// Activation is the caller's business here (CoCreateInstance).
+STDMETHODIMP TypeInfo::CreateInstance(IUnknown*, REFIID, PVOID* ppvObj) {
+  if (ppvObj != nullptr) *ppvObj = nullptr;
+  return E_NOTIMPL;
 }
 
 STDMETHODIMP TypeInfo::GetMops(MEMBERID, BSTR* pBstrMops) {

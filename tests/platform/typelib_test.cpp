@@ -80,12 +80,6 @@ TEST_F(TypeLibTest, LibraryListsItsTypesInOrder) {
   EXPECT_EQ(flags, IMPLTYPEFLAG_FDEFAULT | IMPLTYPEFLAG_FSOURCE);
   ASSERT_EQ(coclass->GetRefTypeInfo(ref, &implemented), S_OK);
   EXPECT_EQ(NameOf(implemented.Get()), u"_ITestCalcEvents");
-
-  OLECHAR probe[] = u"mode_auto";
-  BOOL found = FALSE;
-  ASSERT_EQ(lib_->IsName(probe, 0, &found), S_OK);
-  EXPECT_TRUE(found);
-  EXPECT_EQ(std::u16string(probe), u"MODE_AUTO");
 }
 
 // As a dispinterface, the dual interface counts IUnknown's and IDispatch's
