@@ -7,6 +7,8 @@
 #include <filesystem>
 #include <string>
 
+#include <unistd.h>
+
 #include "quillon_text.h"
 
 namespace {
@@ -171,7 +173,9 @@ TEST(VariantChangeType, TextInTheAutomationLibrarysNumberForms) {
 // A process whose locale writes numbers as "1,5" still reads and writes
 // "1.5". The locale is built for the test in a temporary folder.
 TEST(VariantChangeType, TheProcessLocaleDoesNotChangeNumbers) {
-  const std::string dir = (std::filesystem::temp_directory_path() / "quillon-locale").string();
+  // One folder per process: other builds may run this test at the same time.
+  const std::string dir =
+      (std::filesystem::temp_directory_path() / ("quillon-locale-" + std::to_string(getpid()))).string();
   std::filesystem::create_directories(dir);
   ASSERT_EQ(std::system(("localedef -i de_DE -f UTF-8 " + dir + "/de_DE.UTF-8 2>/dev/null").c_str()), 0);
   setenv("LOCPATH", dir.c_str(), 1);
