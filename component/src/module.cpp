@@ -45,11 +45,7 @@ std::vector<std::pair<std::u16string, DISPID>> g_memberIds;  // written before g
 class ClassFactory final : public IClassFactory {
  public:
   STDMETHOD(QueryInterface)(REFIID riid, void** ppv) override {
-    if (ppv == nullptr) return E_POINTER;
-    *ppv = FindInterface<IClassFactory>(this, riid);
-    if (*ppv == nullptr) return E_NOINTERFACE;
-    AddRef();
-    return S_OK;
+    return QueryInterfaceOf<IClassFactory>(this, riid, ppv);
   }
   STDMETHOD_(ULONG, AddRef)() override {
     std::lock_guard<std::mutex> lock(mutex_);

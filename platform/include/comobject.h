@@ -48,6 +48,17 @@ void* FindInterface(Self* self, REFIID riid) {
   return out;
 }
 
+// QueryInterface over the table: the pointer for riid with a reference
+// added through it, or E_NOINTERFACE and null.
+template <class... Interfaces, class Self>
+HRESULT QueryInterfaceOf(Self* self, REFIID riid, void** ppv) {
+  if (ppv == nullptr) return E_POINTER;
+  *ppv = FindInterface<Interfaces...>(self, riid);
+  if (*ppv == nullptr) return E_NOINTERFACE;
+  static_cast<IUnknown*>(*ppv)->AddRef();
+  return S_OK;
+}
+
 // A reference count that starts at one (the creator's reference).
 //
 // Incrementing needs no ordering: a thread can only add a reference
@@ -69,11 +80,7 @@ template <class Object, class... Interfaces>
 class ComObject : public Interfaces... {
  public:
   STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
-    if (ppv == nullptr) return E_POINTER;
-    *ppv = FindInterface<Interfaces...>(this, riid);
-    if (*ppv == nullptr) return E_NOINTERFACE;
-    AddRef();
-    return S_OK;
+    return QueryInterfaceOf<Interfaces...>(this, riid, ppv);
   }
   STDMETHODIMP_(ULONG) AddRef() override { return refs_.Increment(); }
   STDMETHODIMP_(ULONG) Release() override {
@@ -102,7 +109,7 @@ class AggregatableObject : public Interfaces... {
     if (outer_ == nullptr) return inner_.QueryInterface(riid, ppv);
     if (ppv == nullptr) return E_POINTER;
     if (SUCCEEDED(outer_->QueryInterface(riid, ppv))) return S_OK;
-    return QueryTable(riid, ppv);
+    return QueryInterfaceOf<Interfaces...>(this, riid, ppv);
   }
   STDMETHODIMP_(ULONG) AddRef() override { return outer_ ? outer_->AddRef() : refs_.Increment(); }
   STDMETHODIMP_(ULONG) Release() override { return outer_ ? outer_->Release() : inner_.Release(); }
@@ -116,15 +123,6 @@ class AggregatableObject : public Interfaces... {
   ~AggregatableObject() = default;
 
  private:
-  // The table's pointers are the object's parts: AddRef through the part
-  // counts with the outer object when there is one.
-  HRESULT QueryTable(REFIID riid, void** ppv) {
-    *ppv = FindInterface<Interfaces...>(this, riid);
-    if (*ppv == nullptr) return E_NOINTERFACE;
-    static_cast<IUnknown*>(*ppv)->AddRef();
-    return S_OK;
-  }
-
   static void Destroy(AggregatableObject* self) { delete static_cast<Object*>(self); }
 
   class InnerUnknown final : public IUnknown {
@@ -137,7 +135,9 @@ class AggregatableObject : public Interfaces... {
         AddRef();
         return S_OK;
       }
-      return self_->QueryTable(riid, ppv);
+      // The table's pointers are the object's parts: AddRef through a part
+      // counts with the outer object when there is one.
+      return QueryInterfaceOf<Interfaces...>(self_, riid, ppv);
     }
     STDMETHODIMP_(ULONG) AddRef() override { return self_->refs_.Increment(); }
     STDMETHODIMP_(ULONG) Release() override {

@@ -146,11 +146,7 @@ class Calc final : public quillon::ComObject<Calc, ITestCalc> {
 class Factory final : public IClassFactory {
  public:
   STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
-    if (ppv == nullptr) return E_POINTER;
-    *ppv = quillon::FindInterface<IClassFactory>(this, riid);
-    if (*ppv == nullptr) return E_NOINTERFACE;
-    AddRef();
-    return S_OK;
+    return quillon::QueryInterfaceOf<IClassFactory>(this, riid, ppv);
   }
   STDMETHODIMP_(ULONG) AddRef() override { return static_cast<ULONG>(g_locks.fetch_add(1) + 1); }
   STDMETHODIMP_(ULONG) Release() override { return static_cast<ULONG>(g_locks.fetch_sub(1) - 1); }
