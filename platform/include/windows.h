@@ -79,21 +79,19 @@ QUILLON_API void OutputDebugStringA(LPCSTR lpOutputString);
 // characters it cannot hold become the default character "?".
 #define CP_ACP 0
 #define CP_1252 1252
-#define CP_UTF8 65001
-#define MB_ERR_INVALID_CHARS 0x00000008
-#define WC_NO_BEST_FIT_CHARS 0x00000400
 
 /*
  * MultiByteToWideChar, WideCharToMultiByte
  *
- * Convert between CP_ACP (or CP_1252) or CP_UTF8 and UTF-16.
+ * Convert between the ANSI code page, CP_ACP (Windows-1252, also accepted
+ * as CP_1252), and UTF-16. Flags are ignored; a character the code page
+ * lacks becomes the default character ('?' unless given).
  *
  * A source length of -1 means NUL-terminated, and the NUL is converted
  * too. A destination size of 0 asks for the size needed.
  *
  * Returns the number of units written (or needed); 0 for bad parameters,
- * a destination too small, an unknown code page, or (with
- * MB_ERR_INVALID_CHARS) malformed UTF-8.
+ * a destination too small or another code page.
  */
 QUILLON_API int MultiByteToWideChar(UINT CodePage, DWORD dwFlags, LPCCH lpMultiByteStr,
                                     int cbMultiByte, LPWSTR lpWideCharStr, int cchWideChar);

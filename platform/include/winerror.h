@@ -86,7 +86,6 @@ typedef std::int32_t HRESULT;
 #define ERROR_REGISTRY_CORRUPT 1015L
 #define ERROR_KEY_DELETED 1018L
 #define ERROR_DLL_INIT_FAILED 1114L
-#define ERROR_NO_UNICODE_TRANSLATION 1113L
 
 #define FACILITY_WIN32 7
 #define HRESULT_FROM_WIN32(x)                                                  \

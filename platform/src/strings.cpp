@@ -210,7 +210,7 @@ void OutputDebugStringA(LPCSTR lpOutputString) {
 
 // ---- Code pages ---------------------------------------------------------------
 
-int MultiByteToWideChar(UINT CodePage, DWORD dwFlags, LPCCH lpMultiByteStr, int cbMultiByte,
+int MultiByteToWideChar(UINT CodePage, DWORD /*dwFlags*/, LPCCH lpMultiByteStr, int cbMultiByte,
                         LPWSTR lpWideCharStr, int cchWideChar) {
   if (lpMultiByteStr == nullptr || cbMultiByte == 0 || cbMultiByte < -1 || cchWideChar < 0 ||
       (cchWideChar > 0 && lpWideCharStr == nullptr)) {
@@ -224,15 +224,6 @@ int MultiByteToWideChar(UINT CodePage, DWORD dwFlags, LPCCH lpMultiByteStr, int 
     out.reserve(in.size());
     for (char c : in) {
       out.push_back(Cp1252ToUnicode(static_cast<unsigned char>(c)));
-    }
-  } else if (CodePage == CP_UTF8) {
-    for (std::size_t i = 0; i < in.size();) {
-      bool valid = true;
-      const char32_t cp = DecodeUtf8(in, i, &valid);
-      if (!valid && (dwFlags & MB_ERR_INVALID_CHARS)) {
-        return Fail(ERROR_NO_UNICODE_TRANSLATION);
-      }
-      AppendUtf16(out, cp);
     }
   } else {
     return Fail(ERROR_INVALID_PARAMETER);
@@ -275,11 +266,6 @@ int WideCharToMultiByte(UINT CodePage, DWORD /*dwFlags*/, LPCWCH lpWideCharStr, 
         out.push_back(static_cast<char>(b));
       }
     }
-  } else if (CodePage == CP_UTF8) {
-    if (lpDefaultChar != nullptr || lpUsedDefaultChar != nullptr) {
-      return Fail(ERROR_INVALID_PARAMETER);
-    }
-    out = Utf16ToUtf8(in);
   } else {
     return Fail(ERROR_INVALID_PARAMETER);
   }
