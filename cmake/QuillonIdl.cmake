@@ -15,11 +15,14 @@ find_path(QUILLON_STDOLE2_DIR stdole2.tlb
         /usr/lib64/wine/x86_64-windows
   NO_DEFAULT_PATH REQUIRED)
 
+set(QUILLON_IDL_HEADER_SCRIPT ${CMAKE_CURRENT_LIST_DIR}/QuillonIdlHeader.cmake)
+
 # quillon_idl(IDL file [HEADER out.h] [TYPELIB out.tlb])
-# Compiles `file` into the given outputs (absolute paths). The type library
-# is passed through widl_repair (platform/tools), which mends the one fault
-# widl 7.0 leaves in it and checks the library identifier against the one
-# the .idl file states. With TYPELIB, the library's version is left in
+# Compiles `file` into the given outputs (absolute paths). The header's
+# enumerations get a fixed underlying type (QuillonIdlHeader.cmake). The
+# type library is passed through widl_repair (platform/tools), which mends
+# the one fault widl 7.0 leaves in it and checks the library identifier
+# against the one the .idl file states. With TYPELIB, the library's version is left in
 # QUILLON_IDL_VERSION_MAJOR and QUILLON_IDL_VERSION_MINOR.
 function(quillon_idl)
   cmake_parse_arguments(ARG "" "IDL;HEADER;TYPELIB" "" ${ARGN})
@@ -27,8 +30,10 @@ function(quillon_idl)
   set(widl ${QUILLON_WIDL} --win64 -I${QUILLON_WIDL_INCLUDE_DIR} -L${QUILLON_STDOLE2_DIR})
   if(ARG_HEADER)
     add_custom_command(OUTPUT ${ARG_HEADER}
-      COMMAND ${widl} -h -o ${ARG_HEADER} ${idl}
-      DEPENDS ${idl}
+      COMMAND ${widl} -h -o ${ARG_HEADER}.widl ${idl}
+      COMMAND ${CMAKE_COMMAND} -DIN=${ARG_HEADER}.widl -DOUT=${ARG_HEADER} -P ${QUILLON_IDL_HEADER_SCRIPT}
+      DEPENDS ${idl} ${QUILLON_IDL_HEADER_SCRIPT}
+      BYPRODUCTS ${ARG_HEADER}.widl
       COMMENT "widl: header ${ARG_HEADER}"
       VERBATIM)
   endif()

@@ -12,6 +12,12 @@
 namespace quillon::testing {
 namespace {
 
+// Enumerations are 4 bytes in the type library, and the object stores and
+// returns values outside the named ones: a client must be able to hold
+// them (without a fixed type, 7 would not be a Font_JustifyType).
+static_assert(std::is_same_v<std::underlying_type_t<Font_JustifyType>, LONG>);
+static_assert(std::is_same_v<std::underlying_type_t<Object_Id>, LONG>);
+
 // A pointer to a virtual member function holds, in this ABI, the byte
 // offset of its slot (plus one on targets that mark virtual functions in
 // the pointer itself).
