@@ -1,5 +1,6 @@
 # Reads the IPreferences methods from the generated header, in declaration
-# order, and writes them as a table of {name, slot} rows for the interface
+# order, and writes them as a table of {name, slot, get, parameter count}
+# rows for the interface
 # test: `cmake -DHEADER=Quillon.h -DOUT=members.inc -P member_slots.cmake`.
 file(READ "${HEADER}" text)
 string(FIND "${text}" "IPreferences : public IDispatch" start)
@@ -18,7 +19,7 @@ foreach(m IN LISTS methods)
   else()
     set(get "{}")
   endif()
-  string(APPEND rows "{u\"${name}\", SlotOf(&IPreferences::${name}), ${get}},\n")
+  string(APPEND rows "{u\"${name}\", SlotOf(&IPreferences::${name}), ${get}, Arity(&IPreferences::${name})},\n")
 endforeach()
 file(WRITE "${OUT}.tmp" "${rows}")
 file(COPY_FILE "${OUT}.tmp" "${OUT}" ONLY_IF_DIFFERENT)
