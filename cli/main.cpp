@@ -183,7 +183,7 @@ std::vector<std::pair<std::string, std::string>> IndexesOf(const PropertyInfo& p
   if (p.indexType == VT_INT) {
     for (int i = 0; i < 3; ++i) out.emplace_back(std::to_string(i), std::to_string(i));
   } else {
-    for (int i = 0; i < 5; ++i) out.emplace_back(std::to_string(i), WindowName(i));
+    for (const Constant& c : p.indexValues) out.emplace_back(std::to_string(c.value), c.name);
   }
   return out;
 }

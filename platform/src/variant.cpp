@@ -1,9 +1,12 @@
 // VARIANT lifetime and conversions.
+//
+// Text meets numbers through std::from_chars and std::to_chars, which do not
+// look at the process locale: "1.5" reads the same under any LC_NUMERIC.
+// The text forms are those the automation library uses for the English
+// (United States) locale.
 
-#include <cerrno>
+#include <charconv>
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <string>
@@ -19,6 +22,7 @@ struct Scalar {
   long long s = 0;
   unsigned long long u = 0;
   double d = 0;
+  bool single = false;  // kDouble from a VT_R4: printed to 7 digits
   bool b = false;
   std::u16string text;
 };
@@ -42,7 +46,11 @@ HRESULT ToScalar(const VARIANT& v, Scalar* out) {
       out->kind = Scalar::kUnsigned;
       out->u = ref ? *static_cast<ULONGLONG*>(v.byref) : v.ullVal;
       return S_OK;
-    case VT_R4: out->kind = Scalar::kDouble; out->d = ref ? *v.pfltVal : v.fltVal; return S_OK;
+    case VT_R4:
+      out->kind = Scalar::kDouble;
+      out->single = true;
+      out->d = ref ? *v.pfltVal : v.fltVal;
+      return S_OK;
     case VT_R8: out->kind = Scalar::kDouble; out->d = ref ? *v.pdblVal : v.dblVal; return S_OK;
     case VT_BOOL:
       out->kind = Scalar::kBool;
@@ -69,58 +77,113 @@ HRESULT ToScalar(const VARIANT& v, Scalar* out) {
 }
 
 bool IsBlank(char16_t c) { return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n'; }
+bool IsDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
 
-// Text to a number: blanks around it, a sign, decimal digits with an
-// optional fraction and exponent; or "&H" hexadecimal / "&O" octal, which
-// give the raw bits (see ToInteger).
-HRESULT ParseNumber(std::u16string_view t, Scalar* out) {
+std::u16string_view Trim(std::u16string_view t) {
   while (!t.empty() && IsBlank(t.front())) t.remove_prefix(1);
   while (!t.empty() && IsBlank(t.back())) t.remove_suffix(1);
+  return t;
+}
+
+// "&H1F" / "&O17": the digits as an unsigned bit pattern (see ToInteger).
+HRESULT ParseRadix(std::u16string_view t, Scalar* out) {
+  const unsigned base = (t[1] == u'H' || t[1] == u'h') ? 16 : 8;
+  t.remove_prefix(2);
   if (t.empty()) return DISP_E_TYPEMISMATCH;
-  if (t.size() >= 2 && t[0] == u'&' && (t[1] == u'H' || t[1] == u'h' || t[1] == u'O' || t[1] == u'o')) {
-    const unsigned base = (t[1] == u'H' || t[1] == u'h') ? 16 : 8;
-    t.remove_prefix(2);
-    if (t.empty()) return DISP_E_TYPEMISMATCH;
-    unsigned long long value = 0;
-    for (char16_t c : t) {
-      unsigned digit;
-      if (c >= u'0' && c <= u'9') digit = c - u'0';
-      else if (c >= u'a' && c <= u'f') digit = c - u'a' + 10;
-      else if (c >= u'A' && c <= u'F') digit = c - u'A' + 10;
-      else return DISP_E_TYPEMISMATCH;
-      if (digit >= base) return DISP_E_TYPEMISMATCH;
-      if (value > (std::numeric_limits<unsigned long long>::max() - digit) / base) return DISP_E_OVERFLOW;
-      value = value * base + digit;
-    }
-    out->kind = Scalar::kUnsigned;
-    out->u = value;
-    return S_OK;
-  }
-  // Validate the shape first; strtod alone would also take "inf", "0x1p3".
   std::string ascii;
-  std::size_t i = 0;
-  if (t[i] == u'+' || t[i] == u'-') ascii.push_back(static_cast<char>(t[i++]));
-  std::size_t digits = 0;
-  while (i < t.size() && t[i] >= u'0' && t[i] <= u'9') ascii.push_back(static_cast<char>(t[i++])), ++digits;
-  if (i < t.size() && t[i] == u'.') {
-    ascii.push_back(static_cast<char>(t[i++]));
-    while (i < t.size() && t[i] >= u'0' && t[i] <= u'9') ascii.push_back(static_cast<char>(t[i++])), ++digits;
+  for (char16_t c : t) {
+    if (c > 0x7F) return DISP_E_TYPEMISMATCH;
+    ascii.push_back(static_cast<char>(c));
   }
-  if (digits == 0) return DISP_E_TYPEMISMATCH;
-  if (i < t.size() && (t[i] == u'e' || t[i] == u'E')) {
-    ascii.push_back('e');
+  unsigned long long value = 0;
+  const auto r = std::from_chars(ascii.data(), ascii.data() + ascii.size(), value, static_cast<int>(base));
+  if (r.ptr != ascii.data() + ascii.size()) return DISP_E_TYPEMISMATCH;
+  if (r.ec == std::errc::result_out_of_range) return DISP_E_OVERFLOW;
+  out->kind = Scalar::kUnsigned;
+  out->u = value;
+  return S_OK;
+}
+
+// Text to a number: blanks around it; a sign before or after it, or
+// parentheses for a negative number; digits, "," between digits of the
+// whole part, "." before the fraction, an exponent; or hexadecimal/octal.
+HRESULT ParseNumber(std::u16string_view t, Scalar* out) {
+  t = Trim(t);
+  if (t.size() >= 2 && t[0] == u'&' && (t[1] == u'H' || t[1] == u'h' || t[1] == u'O' || t[1] == u'o')) {
+    return ParseRadix(t, out);
+  }
+  bool negative = false;
+  int signs = 0;
+  if (t.size() >= 2 && t.front() == u'(' && t.back() == u')') {
+    negative = true, ++signs;
+    t = Trim(t.substr(1, t.size() - 2));
+  }
+  if (!t.empty() && (t.front() == u'+' || t.front() == u'-')) {
+    negative = negative != (t.front() == u'-'), ++signs;
+    t = Trim(t.substr(1));
+  }
+  if (!t.empty() && (t.back() == u'+' || t.back() == u'-')) {
+    negative = negative != (t.back() == u'-'), ++signs;
+    t = Trim(t.substr(0, t.size() - 1));
+  }
+  if (signs > 1 || t.empty()) return DISP_E_TYPEMISMATCH;
+
+  std::string whole, fraction, exponent;
+  std::size_t i = 0;
+  while (i < t.size() && (IsDigit(t[i]) || (t[i] == u',' && !whole.empty()))) {
+    if (t[i] != u',') whole.push_back(static_cast<char>(t[i]));
     ++i;
-    if (i < t.size() && (t[i] == u'+' || t[i] == u'-')) ascii.push_back(static_cast<char>(t[i++]));
-    std::size_t expDigits = 0;
-    while (i < t.size() && t[i] >= u'0' && t[i] <= u'9') ascii.push_back(static_cast<char>(t[i++])), ++expDigits;
-    if (expDigits == 0) return DISP_E_TYPEMISMATCH;
+  }
+  if (i < t.size() && t[i] == u'.') {
+    for (++i; i < t.size() && IsDigit(t[i]); ++i) fraction.push_back(static_cast<char>(t[i]));
+  }
+  if (whole.empty() && fraction.empty()) return DISP_E_TYPEMISMATCH;
+  if (i < t.size() && (t[i] == u'e' || t[i] == u'E')) {
+    ++i;
+    if (i < t.size() && (t[i] == u'+' || t[i] == u'-')) exponent.push_back(static_cast<char>(t[i++]));
+    const std::size_t digits = exponent.size();
+    while (i < t.size() && IsDigit(t[i])) exponent.push_back(static_cast<char>(t[i++]));
+    if (exponent.size() == digits) return DISP_E_TYPEMISMATCH;
   }
   if (i != t.size()) return DISP_E_TYPEMISMATCH;
-  errno = 0;
-  const double d = std::strtod(ascii.c_str(), nullptr);
-  if (errno == ERANGE && std::isinf(d)) return DISP_E_OVERFLOW;
+
+  if (fraction.empty() && exponent.empty()) {
+    // Whole numbers exactly, beyond a double's 53 bits.
+    unsigned long long value = 0;
+    const auto r = std::from_chars(whole.data(), whole.data() + whole.size(), value);
+    if (r.ec == std::errc() && (!negative || value <= (1ULL << 63))) {
+      if (negative) {
+        out->kind = Scalar::kSigned;
+        out->s = value == (1ULL << 63) ? std::numeric_limits<long long>::min() : -static_cast<long long>(value);
+      } else {
+        out->kind = Scalar::kUnsigned;
+        out->u = value;
+      }
+      return S_OK;
+    }
+  }
+  const std::string number = (whole.empty() ? "0" : whole) + (fraction.empty() ? "" : "." + fraction) +
+                             (exponent.empty() ? "" : "e" + exponent);
+  double d = 0;
+  const auto r = std::from_chars(number.data(), number.data() + number.size(), d);
+  if (r.ec == std::errc::result_out_of_range) {
+    // Too large overflows; too small is zero. The decimal exponent of the
+    // first significant digit tells which.
+    long long e = 0;
+    const auto er = std::from_chars(exponent.data() + (!exponent.empty() && exponent[0] == '+'),
+                                    exponent.data() + exponent.size(), e);
+    if (er.ec == std::errc::result_out_of_range) e = exponent[0] == '-' ? -(1LL << 40) : (1LL << 40);
+    const std::size_t lead = whole.find_first_not_of('0');
+    const long long magnitude = lead != std::string::npos
+                                    ? e + static_cast<long long>(whole.size() - lead)
+                                    : e - static_cast<long long>(fraction.find_first_not_of('0'));
+    if (magnitude > 0) return DISP_E_OVERFLOW;
+    d = 0;
+  } else if (r.ec != std::errc()) {
+    return DISP_E_TYPEMISMATCH;
+  }
   out->kind = Scalar::kDouble;
-  out->d = d;
+  out->d = negative ? -d : d;
   return S_OK;
 }
 
@@ -131,9 +194,10 @@ HRESULT ToInteger(Scalar v, int bits, bool isSigned, long long* out) {
   const unsigned long long umax = isSigned ? (1ULL << (bits - 1)) - 1
                                            : (bits == 64 ? ~0ULL : (1ULL << bits) - 1);
   if (v.kind == Scalar::kText) {
+    const std::u16string_view t = Trim(v.text);
+    const bool radix = t.size() >= 2 && t[0] == u'&';
     if (HRESULT hr = ParseNumber(v.text, &v); FAILED(hr)) return hr;
-    if (v.kind == Scalar::kUnsigned && isSigned && bits < 64 && v.u < (1ULL << bits) &&
-        v.u > umax) {
+    if (radix && isSigned && bits < 64 && v.u < (1ULL << bits) && v.u > umax) {
       *out = static_cast<long long>(v.u) - (1LL << bits);  // raw bits, sign bit set
       return S_OK;
     }
@@ -180,6 +244,7 @@ HRESULT ToDouble(Scalar v, double* out) {
 
 HRESULT ToText(const Scalar& v, USHORT flags, std::u16string* out) {
   char buf[64];
+  std::to_chars_result r{buf, std::errc()};
   switch (v.kind) {
     case Scalar::kEmpty: out->clear(); return S_OK;
     case Scalar::kText: *out = v.text; return S_OK;
@@ -190,19 +255,23 @@ HRESULT ToText(const Scalar& v, USHORT flags, std::u16string* out) {
         *out = v.b ? u"-1" : u"0";
       }
       return S_OK;
-    case Scalar::kSigned: std::snprintf(buf, sizeof buf, "%lld", v.s); break;
-    case Scalar::kUnsigned: std::snprintf(buf, sizeof buf, "%llu", v.u); break;
-    case Scalar::kDouble: std::snprintf(buf, sizeof buf, "%.15G", v.d); break;
+    case Scalar::kSigned: r = std::to_chars(buf, buf + sizeof buf, v.s); break;
+    case Scalar::kUnsigned: r = std::to_chars(buf, buf + sizeof buf, v.u); break;
+    case Scalar::kDouble:
+      // 15 significant digits (7 for a single), "1E+20" for large ones.
+      r = std::to_chars(buf, buf + sizeof buf, v.d, std::chars_format::general, v.single ? 7 : 15);
+      for (char* p = buf; p != r.ptr; ++p)
+        if (*p == 'e') *p = 'E';
+      break;
   }
-  *out = Utf8ToUtf16(buf);
+  if (r.ec != std::errc()) return E_UNEXPECTED;
+  out->assign(buf, r.ptr);
   return S_OK;
 }
 
 HRESULT ToBool(Scalar v, bool* out) {
   if (v.kind == Scalar::kText) {
-    std::u16string_view t = v.text;
-    while (!t.empty() && IsBlank(t.front())) t.remove_prefix(1);
-    while (!t.empty() && IsBlank(t.back())) t.remove_suffix(1);
+    const std::u16string_view t = Trim(v.text);
     if (EqualsNoCase(t, u"True")) return *out = true, S_OK;
     if (EqualsNoCase(t, u"False")) return *out = false, S_OK;
     if (HRESULT hr = ParseNumber(v.text, &v); FAILED(hr)) return hr;
@@ -216,6 +285,26 @@ HRESULT ToBool(Scalar v, bool* out) {
     case Scalar::kText: break;
   }
   return DISP_E_TYPEMISMATCH;
+}
+
+// A copy that owns its own string or reference.
+HRESULT Copy(VARIANTARG* dest, const VARIANTARG* src) {
+  if (dest == src) return S_OK;
+  VARIANT copy = *src;
+  switch (src->vt) {
+    case VT_BSTR:
+      if (src->bstrVal != nullptr) {
+        copy.bstrVal = SysAllocStringLen(src->bstrVal, SysStringLen(src->bstrVal));
+        if (copy.bstrVal == nullptr) return E_OUTOFMEMORY;
+      }
+      break;
+    case VT_UNKNOWN: if (copy.punkVal) copy.punkVal->AddRef(); break;
+    case VT_DISPATCH: if (copy.pdispVal) copy.pdispVal->AddRef(); break;
+    default: break;
+  }
+  VariantClear(dest);
+  *dest = copy;
+  return S_OK;
 }
 
 }  // namespace
@@ -244,89 +333,59 @@ HRESULT VariantClear(VARIANTARG* pvarg) {
   return S_OK;
 }
 
-HRESULT VariantCopy(VARIANTARG* pvargDest, const VARIANTARG* pvargSrc) {
-  if (pvargDest == nullptr || pvargSrc == nullptr) return E_INVALIDARG;
-  if (pvargDest == pvargSrc) return S_OK;
-  VARIANT copy = *pvargSrc;
-  switch (pvargSrc->vt) {
-    case VT_BSTR:
-      if (pvargSrc->bstrVal != nullptr) {
-        copy.bstrVal = SysAllocStringByteLen(reinterpret_cast<LPCSTR>(pvargSrc->bstrVal),
-                                             SysStringByteLen(pvargSrc->bstrVal));
-        if (copy.bstrVal == nullptr) return E_OUTOFMEMORY;
-      }
-      break;
-    case VT_UNKNOWN: if (copy.punkVal) copy.punkVal->AddRef(); break;
-    case VT_DISPATCH: if (copy.pdispVal) copy.pdispVal->AddRef(); break;
-    default: break;
-  }
-  VariantClear(pvargDest);
-  *pvargDest = copy;
-  return S_OK;
-}
-
-HRESULT VariantChangeType(VARIANTARG* pvargDest, const VARIANTARG* pvarSrc, USHORT wFlags,
-                          VARTYPE vt) {
+HRESULT VariantChangeType(VARIANTARG* pvargDest, const VARIANTARG* pvarSrc, USHORT wFlags, VARTYPE vt) {
   if (pvargDest == nullptr || pvarSrc == nullptr) return E_INVALIDARG;
-  if (pvarSrc->vt == vt) return VariantCopy(pvargDest, pvarSrc);
-  Scalar value;
-  if (HRESULT hr = ToScalar(*pvarSrc, &value); FAILED(hr)) return hr;
-  VARIANT result;
-  VariantInit(&result);
-  long long n = 0;
-  HRESULT hr = S_OK;
-  switch (vt) {
-    case VT_EMPTY: break;
-    case VT_I1: if (SUCCEEDED(hr = ToInteger(value, 8, true, &n))) result.cVal = static_cast<CHAR>(n); break;
-    case VT_I2: if (SUCCEEDED(hr = ToInteger(value, 16, true, &n))) result.iVal = static_cast<SHORT>(n); break;
-    case VT_I4: if (SUCCEEDED(hr = ToInteger(value, 32, true, &n))) result.lVal = static_cast<LONG>(n); break;
-    case VT_INT: if (SUCCEEDED(hr = ToInteger(value, 32, true, &n))) result.intVal = static_cast<INT>(n); break;
-    case VT_I8: if (SUCCEEDED(hr = ToInteger(value, 64, true, &n))) result.llVal = n; break;
-    case VT_UI1: if (SUCCEEDED(hr = ToInteger(value, 8, false, &n))) result.bVal = static_cast<BYTE>(n); break;
-    case VT_UI2: if (SUCCEEDED(hr = ToInteger(value, 16, false, &n))) result.uiVal = static_cast<USHORT>(n); break;
-    case VT_UI4: if (SUCCEEDED(hr = ToInteger(value, 32, false, &n))) result.ulVal = static_cast<ULONG>(n); break;
-    case VT_UINT: if (SUCCEEDED(hr = ToInteger(value, 32, false, &n))) result.uintVal = static_cast<UINT>(n); break;
-    case VT_UI8:
-      if (value.kind == Scalar::kUnsigned) {
-        result.ullVal = value.u;
-      } else if (SUCCEEDED(hr = ToInteger(value, 64, true, &n))) {
-        if (n < 0) hr = DISP_E_OVERFLOW;
-        result.ullVal = static_cast<ULONGLONG>(n);
+  try {
+    if (pvarSrc->vt == vt) return Copy(pvargDest, pvarSrc);
+    Scalar value;
+    if (HRESULT hr = ToScalar(*pvarSrc, &value); FAILED(hr)) return hr;
+    VARIANT result;
+    VariantInit(&result);
+    long long n = 0;
+    HRESULT hr = S_OK;
+    switch (vt) {
+      case VT_EMPTY: break;
+      case VT_I1: if (SUCCEEDED(hr = ToInteger(value, 8, true, &n))) result.cVal = static_cast<CHAR>(n); break;
+      case VT_I2: if (SUCCEEDED(hr = ToInteger(value, 16, true, &n))) result.iVal = static_cast<SHORT>(n); break;
+      case VT_I4: if (SUCCEEDED(hr = ToInteger(value, 32, true, &n))) result.lVal = static_cast<LONG>(n); break;
+      case VT_INT: if (SUCCEEDED(hr = ToInteger(value, 32, true, &n))) result.intVal = static_cast<INT>(n); break;
+      case VT_I8: if (SUCCEEDED(hr = ToInteger(value, 64, true, &n))) result.llVal = n; break;
+      case VT_UI1: if (SUCCEEDED(hr = ToInteger(value, 8, false, &n))) result.bVal = static_cast<BYTE>(n); break;
+      case VT_UI2: if (SUCCEEDED(hr = ToInteger(value, 16, false, &n))) result.uiVal = static_cast<USHORT>(n); break;
+      case VT_UI4: if (SUCCEEDED(hr = ToInteger(value, 32, false, &n))) result.ulVal = static_cast<ULONG>(n); break;
+      case VT_UINT: if (SUCCEEDED(hr = ToInteger(value, 32, false, &n))) result.uintVal = static_cast<UINT>(n); break;
+      case VT_UI8: if (SUCCEEDED(hr = ToInteger(value, 64, false, &n))) result.ullVal = static_cast<ULONGLONG>(n); break;
+      case VT_R8: hr = ToDouble(value, &result.dblVal); break;
+      case VT_R4: {
+        double d = 0;
+        if (SUCCEEDED(hr = ToDouble(value, &d))) {
+          if (std::isfinite(d) && std::fabs(d) > std::numeric_limits<float>::max()) hr = DISP_E_OVERFLOW;
+          result.fltVal = static_cast<float>(d);
+        }
+        break;
       }
-      break;
-    case VT_R8: hr = ToDouble(value, &result.dblVal); break;
-    case VT_R4: {
-      double d = 0;
-      if (SUCCEEDED(hr = ToDouble(value, &d))) {
-        if (std::isfinite(d) && std::fabs(d) > std::numeric_limits<float>::max()) hr = DISP_E_OVERFLOW;
-        result.fltVal = static_cast<float>(d);
+      case VT_BOOL: {
+        bool b = false;
+        if (SUCCEEDED(hr = ToBool(value, &b))) result.boolVal = b ? VARIANT_TRUE : VARIANT_FALSE;
+        break;
       }
-      break;
-    }
-    case VT_BOOL: {
-      bool b = false;
-      if (SUCCEEDED(hr = ToBool(value, &b))) result.boolVal = b ? VARIANT_TRUE : VARIANT_FALSE;
-      break;
-    }
-    case VT_BSTR: {
-      std::u16string text;
-      if (SUCCEEDED(hr = ToText(value, wFlags, &text))) {
-        result.bstrVal = AllocBstr(text);
-        if (result.bstrVal == nullptr) hr = E_OUTOFMEMORY;
+      case VT_BSTR: {
+        std::u16string text;
+        if (SUCCEEDED(hr = ToText(value, wFlags, &text))) {
+          result.bstrVal = AllocBstr(text);
+          if (result.bstrVal == nullptr) hr = E_OUTOFMEMORY;
+        }
+        break;
       }
-      break;
+      default:
+        return DISP_E_BADVARTYPE;
     }
-    default:
-      return DISP_E_BADVARTYPE;
+    if (FAILED(hr)) return hr;
+    result.vt = vt;
+    VariantClear(pvargDest);
+    *pvargDest = result;
+    return S_OK;
+  } catch (const std::bad_alloc&) {
+    return E_OUTOFMEMORY;
   }
-  if (FAILED(hr)) return hr;
-  result.vt = vt;
-  VariantClear(pvargDest);
-  *pvargDest = result;
-  return S_OK;
-}
-
-HRESULT VariantChangeTypeEx(VARIANTARG* pvargDest, const VARIANTARG* pvarSrc, LCID /*lcid*/,
-                            USHORT wFlags, VARTYPE vt) {
-  return VariantChangeType(pvargDest, pvarSrc, wFlags, vt);
 }
