@@ -9,10 +9,53 @@
 namespace quillon::cli {
 namespace {
 
-VARIANT TextArgument(const std::string& text) {
+std::string FromBstr(BSTR s) { return s ? Utf16ToUtf8(std::u16string_view(s, SysStringLen(s))) : std::string(); }
+
+// The constants of an enumeration, in its order.
+HRESULT EnumConstants(ITypeInfo* info, std::vector<Constant>& out) {
+  TYPEATTR* attr = nullptr;
+  if (HRESULT hr = info->GetTypeAttr(&attr); FAILED(hr)) return hr;
+  const WORD count = attr->cVars;
+  info->ReleaseTypeAttr(attr);
+  for (UINT i = 0; i < count; ++i) {
+    VARDESC* vd = nullptr;
+    if (HRESULT hr = info->GetVarDesc(i, &vd); FAILED(hr)) return hr;
+    VARIANT value;
+    VariantInit(&value);
+    const bool constant = vd->varkind == VAR_CONST && SUCCEEDED(VariantChangeType(&value, vd->lpvarValue, 0, VT_I4));
+    const MEMBERID memid = vd->memid;
+    info->ReleaseVarDesc(vd);
+    BSTR name = nullptr;
+    if (constant && SUCCEEDED(info->GetDocumentation(memid, &name, nullptr, nullptr, nullptr))) {
+      out.push_back({FromBstr(name), value.lVal});
+    }
+    SysFreeString(name);
+  }
+  return S_OK;
+}
+
+// The enumeration a parameter's type names (through an alias), if any.
+void IndexEnumeration(ITypeInfo* info, const TYPEDESC& type, std::vector<Constant>& out) {
+  if (type.vt != VT_USERDEFINED) return;
+  ComPtr<ITypeInfo> named;
+  TYPEATTR* attr = nullptr;
+  if (FAILED(info->GetRefTypeInfo(type.hreftype, named.GetAddressOf())) || FAILED(named->GetTypeAttr(&attr))) return;
+  const TYPEKIND kind = attr->typekind;
+  const TYPEDESC aliased = attr->tdescAlias;
+  named->ReleaseTypeAttr(attr);
+  if (kind == TKIND_ALIAS) {
+    IndexEnumeration(named.Get(), aliased, out);
+  } else if (kind == TKIND_ENUM) {
+    EnumConstants(named.Get(), out);
+  }
+}
+
+}  // namespace
+
+VARIANT DispatchClient::TextArgument(const std::string& text) const {
   VARIANT v;
   VariantInit(&v);
-  if (auto constant = EnumConstant(text)) {
+  if (auto constant = FindConstant(constants_, text)) {
     v.vt = VT_I4;
     v.lVal = static_cast<LONG>(*constant);
     return v;
@@ -22,10 +65,6 @@ VARIANT TextArgument(const std::string& text) {
   v.bstrVal = SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size()));
   return v;
 }
-
-std::string FromBstr(BSTR s) { return s ? Utf16ToUtf8(std::u16string_view(s, SysStringLen(s))) : std::string(); }
-
-}  // namespace
 
 std::optional<DispatchClient> DispatchClient::Create(const std::u16string& progId, Failure& failure) {
   CLSID clsid;
@@ -42,7 +81,24 @@ std::optional<DispatchClient> DispatchClient::Create(const std::u16string& progI
     failure = {"cannot create " + Utf16ToUtf8(progId), "", hr};
     return std::nullopt;
   }
-  return DispatchClient(std::move(object));
+  ComPtr<ITypeInfo> info;
+  ComPtr<ITypeLib> lib;
+  std::vector<Constant> constants;
+  hr = object->GetTypeInfo(0, 0, info.GetAddressOf());
+  if (SUCCEEDED(hr)) hr = info->GetContainingTypeLib(lib.GetAddressOf(), nullptr);
+  for (UINT i = 0; SUCCEEDED(hr) && i < lib->GetTypeInfoCount(); ++i) {
+    TYPEKIND kind;
+    ComPtr<ITypeInfo> type;
+    if (SUCCEEDED(lib->GetTypeInfoType(i, &kind)) && kind == TKIND_ENUM &&
+        SUCCEEDED(hr = lib->GetTypeInfo(i, type.GetAddressOf()))) {
+      hr = EnumConstants(type.Get(), constants);
+    }
+  }
+  if (FAILED(hr)) {
+    failure = {"cannot read the component's type description", "", hr};
+    return std::nullopt;
+  }
+  return DispatchClient(std::move(object), std::move(constants));
 }
 
 bool DispatchClient::IdOf(const std::string& name, DISPID& id, Failure& failure) {
@@ -136,9 +192,14 @@ bool DispatchClient::Properties(std::vector<PropertyInfo>& out, Failure& failure
       BSTR name = nullptr;
       UINT got = 0;
       if (SUCCEEDED(info->GetNames(fd->memid, &name, 1, &got)) && got == 1) {
-        PropertyInfo p{FromBstr(name), fd->cParams > 1, VT_EMPTY};
-        if (p.indexed) p.indexType = fd->lprgelemdescParam[0].tdesc.vt;
-        out.push_back(p);
+        // The dispatch view: the [retval] is the result, so an index is
+        // the one parameter left.
+        PropertyInfo p{FromBstr(name), fd->cParams > 0, VT_EMPTY, {}};
+        if (p.indexed) {
+          p.indexType = fd->lprgelemdescParam[0].tdesc.vt;
+          IndexEnumeration(info.Get(), fd->lprgelemdescParam[0].tdesc, p.indexValues);
+        }
+        out.push_back(std::move(p));
       }
       SysFreeString(name);
     }

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "property_text.h"
+
 namespace quillon::cli {
 
 // What failed, the component's description when it gave one, and the status.
@@ -20,20 +22,23 @@ struct Failure {
   HRESULT status = S_OK;
 };
 
-// One readable property in interface order.
+// One readable property in interface order, as the type information
+// describes it.
 struct PropertyInfo {
   std::string name;
   bool indexed = false;
-  VARTYPE indexType = VT_EMPTY;  // VT_INT for a plain index, VT_I4 for a window
+  VARTYPE indexType = VT_EMPTY;       // the index as declared: VT_INT, or VT_USERDEFINED for an enumeration
+  std::vector<Constant> indexValues;  // that enumeration's constants, in order
 };
 
 class DispatchClient {
  public:
-  // Creates the object registered under `progId`.
+  // Creates the object registered under `progId` and reads the constants
+  // of its type library's enumerations.
   static std::optional<DispatchClient> Create(const std::u16string& progId, Failure& failure);
 
   // Property get; `index` is the text the user wrote (an enumeration
-  // constant name becomes its number, anything else is coerced).
+  // constant's name becomes its value, anything else is coerced).
   bool Get(const std::string& name, const std::optional<std::string>& index, VARIANT& result, Failure& failure);
   bool Put(const std::string& name, const std::optional<std::string>& index, const std::string& value,
            Failure& failure);
@@ -43,12 +48,15 @@ class DispatchClient {
   bool Properties(std::vector<PropertyInfo>& out, Failure& failure);
 
  private:
-  explicit DispatchClient(ComPtr<IDispatch> object) : object_(std::move(object)) {}
+  DispatchClient(ComPtr<IDispatch> object, std::vector<Constant> constants)
+      : object_(std::move(object)), constants_(std::move(constants)) {}
   bool IdOf(const std::string& name, DISPID& id, Failure& failure);
   bool Invoke(const std::string& what, DISPID id, WORD flags, std::vector<VARIANT>& args, VARIANT* result,
               Failure& failure);
+  VARIANT TextArgument(const std::string& text) const;
 
   ComPtr<IDispatch> object_;
+  std::vector<Constant> constants_;  // of every enumeration of the type library
 };
 
 // A value as the user sees it: numbers in decimal (unsigned for VT_UI4),

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <charconv>
 #include <cstdio>
 #include <cstring>
 #include <optional>
@@ -18,6 +19,7 @@
 
 #include "config_json.h"
 #include "dispatch_client.h"
+#include "fields.h"
 #include "os.h"
 #include "preferences_record.h"
 #include "property_text.h"
@@ -49,16 +51,22 @@ void AddErrorInfo(Failure& f) {
   info->Release();
 }
 
-int Fail(Failure f) {
+// "what: description (0x80004005)", with what the thread's error
+// information adds.
+std::string Describe(Failure f) {
   AddErrorInfo(f);
-  std::string line = "quillon: " + f.what;
+  std::string line = f.what;
   if (!f.description.empty()) line += ": " + f.description;
   if (f.status != S_OK) {
     char status[16];
     std::snprintf(status, sizeof status, "0x%08X", static_cast<unsigned>(f.status));
     line += std::string(" (") + status + ")";
   }
-  std::fprintf(stderr, "%s\n", line.c_str());
+  return line;
+}
+
+int Fail(const Failure& f) {
+  std::fprintf(stderr, "quillon: %s\n", Describe(f).c_str());
   return 1;
 }
 
@@ -183,7 +191,7 @@ std::vector<std::pair<std::string, std::string>> IndexesOf(const PropertyInfo& p
   if (p.indexType == VT_INT) {
     for (int i = 0; i < 3; ++i) out.emplace_back(std::to_string(i), std::to_string(i));
   } else {
-    for (int i = 0; i < 5; ++i) out.emplace_back(std::to_string(i), WindowName(i));
+    for (const Constant& c : p.indexValues) out.emplace_back(std::to_string(c.value), c.name);
   }
   return out;
 }
@@ -494,12 +502,75 @@ int Diff(const Arguments& a) {
   return differences ? 1 : 0;
 }
 
-// Reports on each file as a compiler does; needs no component.
+// A stored number as the property delivers it.
+bool GetNumber(DispatchClient& client, std::string_view name, const std::optional<std::string>& index,
+               std::int64_t& value, Failure& f) {
+  VARIANT v, n;
+  VariantInit(&v);
+  VariantInit(&n);
+  if (!client.Get(std::string(name), index, v, f)) return false;
+  const HRESULT hr = VariantChangeType(&n, &v, 0, VT_I4);
+  VariantClear(&v);
+  if (FAILED(hr)) {
+    f = {"cannot read " + std::string(name) + " as a number", "", hr};
+    return false;
+  }
+  value = n.lVal;
+  return true;
+}
+
+std::string NumberText(double value) {
+  char text[32];
+  const auto [end, ec] = std::to_chars(text, text + sizeof text, value);
+  return ec == std::errc() ? std::string(text, end) : std::string("?");
+}
+
+// The values the editor would refuse if someone entered their fields: the
+// bounds of its field checks, from the editor's own table. The object has
+// read the file already.
+bool OutsideEditorRanges(DispatchClient& client, const std::vector<PropertyInfo>& props,
+                         std::vector<std::string>& warnings, Failure& f) {
+  for (const brindle::fields::Field& field : brindle::fields::Fields()) {
+    if (!field.bounds) continue;
+    std::string label(field.property->name);
+    std::optional<std::string> index;
+    if (field.index >= 0) {
+      index = std::to_string(field.index);
+      std::string shownIndex = *index;
+      for (const PropertyInfo& p : props) {
+        if (p.name != label) continue;
+        for (const Constant& c : p.indexValues)
+          if (c.value == field.index) shownIndex = c.name;
+      }
+      label += "(" + shownIndex + ")";
+    }
+    std::int64_t stored = 0, switchWord = 0;
+    if (!GetNumber(client, field.property->name, index, stored, f)) return false;
+    if (field.switchedBy != nullptr && !GetNumber(client, field.switchedBy->name, std::nullopt, switchWord, f)) {
+      return false;
+    }
+    const brindle::fields::StoredCheck c = brindle::fields::CheckStored(field, stored, switchWord);
+    if (c.within) continue;
+    const std::string unit = c.unit.empty() ? "" : " " + std::string(c.unit);
+    // The editor shows some fields in other units (seconds for 1/25 s).
+    const std::string shown = NumberText(c.shown);
+    const std::string inEditor = shown == std::to_string(stored) ? "" : " (" + shown + unit + " in the editor)";
+    warnings.push_back(label + " is " + std::to_string(stored) + inEditor + ", outside the editor's " +
+                       std::to_string(c.bounds.min) + " to " + std::to_string(c.bounds.max) + unit);
+  }
+  return true;
+}
+
+// Reports on each file as a compiler does. The records and the check value
+// need no component; the editor's ranges are read through it when it is
+// registered.
 int Check(const Arguments& a) {
   if (a.operands.empty()) return Usage("check takes at least one FILE");
   const PreferencesRecord usual = DefaultPreferences();
   std::string out;
   int status = 0;
+  Session session;
+  std::optional<Failure> componentFailure;
   for (const std::string& name : a.operands) {
     Input in;
     Failure f;
@@ -541,6 +612,17 @@ int Check(const Arguments& a) {
     }
     if (check.recordsPastImage > 0) {
       warnings.push_back(std::to_string(check.recordsPastImage) + " data record(s) past the image are ignored");
+    }
+    if (!session.client && !componentFailure) {
+      Failure why;
+      if (!Start(session, why)) componentFailure = why;
+    }
+    Failure why;
+    if (componentFailure) {
+      warnings.push_back("values not compared with the editor's ranges: " + Describe(*componentFailure));
+    } else if (!session.client->CallMethod("ReadS19", in.componentPath, why) ||
+               !OutsideEditorRanges(*session.client, session.props, warnings, why)) {
+      warnings.push_back("values not compared with the editor's ranges: " + Describe(why));
     }
     for (const std::string& e : errors) out += Shown(name) + ": error: " + e + "\n";
     for (const std::string& w : warnings) out += Shown(name) + ": warning: " + w + "\n";
@@ -594,9 +676,10 @@ const std::vector<Command>& Commands() {
        "object of [a, b] pairs. Exit status 0 when equal, 1 when different, 2 on trouble.\n",
        {"--json"}, {}, Diff},
       {"check", "check FILE...",
-       "Checks each FILE without the component: damaged records (with the line), missing data\n"
-       "records, the image's check value (errors), an unusual Version or RecordSize, repeated\n"
-       "records or records past the image (warnings). Exit status 1 when any file has an error.\n",
+       "Checks each FILE: damaged records (with the line), missing data records, the image's\n"
+       "check value (errors), an unusual Version or RecordSize, repeated records or records past\n"
+       "the image, values the editor's field checks would refuse (warnings). Exit status 1 when\n"
+       "any file has an error.\n",
        {}, {}, Check},
   };
   return commands;

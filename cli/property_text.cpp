@@ -8,16 +8,6 @@
 namespace quillon::cli {
 namespace {
 
-struct Constant {
-  const char* name;
-  long value;
-};
-
-constexpr Constant kConstants[] = {
-    {"WIN_CLOCK", 0}, {"WIN_COMPASS", 1}, {"WIN_MPG", 2},    {"WIN_FUEL", 3},
-    {"WIN_INFO", 4},  {"FONT_LEFT", 0},   {"FONT_CENTER", 1}, {"FONT_RIGHT", 2},
-};
-
 bool IsName(std::string_view s) {
   if (s.empty() || !(std::isalpha(static_cast<unsigned char>(s[0])) || s[0] == '_')) return false;
   for (char c : s)
@@ -47,16 +37,10 @@ std::optional<std::pair<PropertyRef, std::string>> ParseAssignment(std::string_v
   return std::make_pair(*ref, std::string(text.substr(eq + 1)));
 }
 
-std::optional<long> EnumConstant(std::string_view name) {
-  for (const Constant& c : kConstants)
+std::optional<long> FindConstant(const std::vector<Constant>& constants, std::string_view name) {
+  for (const Constant& c : constants)
     if (name == c.name) return c.value;
   return std::nullopt;
-}
-
-std::string WindowName(int id) {
-  for (const Constant& c : kConstants)
-    if (std::string_view(c.name).rfind("WIN_", 0) == 0 && c.value == id) return c.name;
-  return std::to_string(id);
 }
 
 std::string JsonString(std::string_view utf8) {

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace quillon::cli {
 
@@ -19,12 +20,16 @@ std::optional<PropertyRef> ParsePropertyRef(std::string_view text);
 // "NAME=VALUE" split at the first "="; nullopt without one.
 std::optional<std::pair<PropertyRef, std::string>> ParseAssignment(std::string_view text);
 
-// The value of an enumeration constant of the component (WIN_FUEL,
-// FONT_CENTER, ...), so scripts can write names instead of numbers.
-std::optional<long> EnumConstant(std::string_view name);
+// An enumeration constant of the component (WIN_FUEL, FONT_CENTER, ...),
+// as its type information names it, so scripts can write names instead of
+// numbers.
+struct Constant {
+  std::string name;
+  long value = 0;
+};
 
-// The name of the display window with this Object_Id.
-std::string WindowName(int id);
+// The value of the constant spelled exactly `name`.
+std::optional<long> FindConstant(const std::vector<Constant>& constants, std::string_view name);
 
 std::string JsonString(std::string_view utf8);
 

@@ -11,7 +11,7 @@ packages=(
   qt6-base-dev
   srecord binutils
   mingw-w64-tools libwine-dev libwine g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine wine64
-  xvfb xauth xdotool imagemagick hyperfine python3 fonts-urw-base35
+  xvfb xauth xdotool imagemagick hyperfine python3 fonts-urw-base35 locales
 )
 
 if [[ "${QUILLON_SKIP_INSTALL:-0}" == 1 ]]; then

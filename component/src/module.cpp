@@ -5,7 +5,6 @@
 #include <dlfcn.h>
 #include <objbase.h>
 #include <oleauto.h>
-#include <olectl.h>
 
 #include <algorithm>
 #include <atomic>
@@ -16,9 +15,10 @@
 #include <vector>
 
 #include "Quillon.h"
+#include "comobject.h"
+#include "comptr.h"
 #include "preferences.h"
 #include "quillon_text.h"
-#include "typelib_table.h"
 
 #define QUILLON_EXPORT extern "C" __attribute__((visibility("default")))
 
@@ -45,12 +45,7 @@ std::vector<std::pair<std::u16string, DISPID>> g_memberIds;  // written before g
 class ClassFactory final : public IClassFactory {
  public:
   STDMETHOD(QueryInterface)(REFIID riid, void** ppv) override {
-    if (ppv == nullptr) return E_POINTER;
-    *ppv = nullptr;
-    if (riid != IID_IUnknown && riid != IID_IClassFactory) return E_NOINTERFACE;
-    *ppv = static_cast<IClassFactory*>(this);
-    AddRef();
-    return S_OK;
+    return QueryInterfaceOf<IClassFactory>(this, riid, ppv);
   }
   STDMETHOD_(ULONG, AddRef)() override {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -84,6 +79,36 @@ class ClassFactory final : public IClassFactory {
   std::mutex mutex_;
   ULONG refs_ = 1;  // the class table's reference
 };
+
+// The member names of the type description with their ids, for the exact
+// matches GetIDsOfNames looks up first: those of IPreferences itself, read
+// from its table half.
+HRESULT ReadMemberNames(ITypeInfo* dispatch) {
+  HREFTYPE half = 0;
+  ComPtr<ITypeInfo> table;
+  if (HRESULT hr = dispatch->GetRefTypeOfImplType(static_cast<UINT>(-1), &half); FAILED(hr)) return hr;
+  if (HRESULT hr = dispatch->GetRefTypeInfo(half, &table); FAILED(hr)) return hr;
+  ITypeInfo* info = table.Get();
+  TYPEATTR* attr = nullptr;
+  if (HRESULT hr = info->GetTypeAttr(&attr); FAILED(hr)) return hr;
+  const WORD count = attr->cFuncs;
+  info->ReleaseTypeAttr(attr);
+  std::vector<std::pair<std::u16string, DISPID>> ids;
+  for (UINT i = 0; i < count; ++i) {
+    FUNCDESC* fd = nullptr;
+    if (HRESULT hr = info->GetFuncDesc(i, &fd); FAILED(hr)) return hr;
+    const MEMBERID memid = fd->memid;
+    info->ReleaseFuncDesc(fd);
+    BSTR name = nullptr;
+    UINT got = 0;
+    if (SUCCEEDED(info->GetNames(memid, &name, 1, &got)) && got == 1) {
+      ids.emplace_back(std::u16string(name, SysStringLen(name)), memid);
+    }
+    SysFreeString(name);
+  }
+  g_memberIds = std::move(ids);
+  return S_OK;
+}
 
 // ---- registration ---------------------------------------------------------------
 
@@ -230,27 +255,27 @@ std::atomic<ITypeInfo*> g_loadedTypeInfo{nullptr};
 
 // Loads the description under the type-information lock; whoever comes
 // second finds it there.
-HRESULT LoadTypeInfo(ITypeInfo*& borrowed) {
+HRESULT LoadTypeInfo(ITypeInfo*& borrowed) try {
   ITypeInfo* info = nullptr;
   {
     std::lock_guard<std::mutex> lock(g_typeInfoLock);
     info = module::g_loadedTypeInfo.load(std::memory_order_relaxed);
     if (info == nullptr) {
       ITypeLib* lib = nullptr;
-      HRESULT hr = LoadRegTypeLib(LIBID_QUILLONLib, QUILLONLib_MajorVersion, QUILLONLib_MinorVersion, 0, &lib);
+      HRESULT hr = LoadRegTypeLib(LIBID_QUILLONLib, QUILLONLIB_VERSION_MAJOR, QUILLONLIB_VERSION_MINOR, 0, &lib);
       if (FAILED(hr)) return hr;
       hr = lib->GetTypeInfoOfGuid(IID_IPreferences, &info);
       lib->Release();
       if (FAILED(hr)) return hr;
-      const TYPELIB_TYPE_DESC& type = TypeLibrary().types[2];
-      for (USHORT i = 0; i < type.funcCount; ++i)
-        g_memberIds.emplace_back(Utf8ToUtf16(type.funcs[i].name), type.funcs[i].memid);
       g_cleanup.push_back([info] { info->Release(); });
+      if (FAILED(hr = ReadMemberNames(info))) return hr;
       module::g_loadedTypeInfo.store(info, std::memory_order_release);
     }
   }
   borrowed = info;
   return S_OK;
+} catch (const std::bad_alloc&) {
+  return E_OUTOFMEMORY;
 }
 
 DISPID FindMemberId(const OLECHAR* name) {

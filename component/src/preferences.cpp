@@ -45,22 +45,8 @@ bool PathFromBstr(BSTR path, std::string& out) {
 }
 
 // The connection-point enumerator of an object without connection points.
-class EmptyConnectionPoints final : public IEnumConnectionPoints {
+class EmptyConnectionPoints final : public ComObject<EmptyConnectionPoints, IEnumConnectionPoints> {
  public:
-  STDMETHOD(QueryInterface)(REFIID riid, void** ppv) override {
-    if (ppv == nullptr) return E_POINTER;
-    *ppv = nullptr;
-    if (riid != IID_IUnknown && riid != IID_IEnumConnectionPoints) return E_NOINTERFACE;
-    *ppv = static_cast<IEnumConnectionPoints*>(this);
-    AddRef();
-    return S_OK;
-  }
-  STDMETHOD_(ULONG, AddRef)() override { return refs_.fetch_add(1, std::memory_order_relaxed) + 1; }
-  STDMETHOD_(ULONG, Release)() override {
-    const ULONG left = refs_.fetch_sub(1, std::memory_order_acq_rel) - 1;
-    if (left == 0) delete this;
-    return left;
-  }
   STDMETHOD(Next)(ULONG, LPCONNECTIONPOINT*, ULONG* pcFetched) override {
     if (pcFetched != nullptr) *pcFetched = 0;
     return S_FALSE;
@@ -70,22 +56,19 @@ class EmptyConnectionPoints final : public IEnumConnectionPoints {
   STDMETHOD(Clone)(IEnumConnectionPoints** ppEnum) override {
     if (ppEnum == nullptr) return E_POINTER;
     *ppEnum = new (std::nothrow) EmptyConnectionPoints;
-    if (*ppEnum == nullptr) return E_OUTOFMEMORY;
-    (*ppEnum)->AddRef();
-    return S_OK;
+    return *ppEnum ? S_OK : E_OUTOFMEMORY;
   }
 
  private:
+  friend ComObject;
   ~EmptyConnectionPoints() = default;
-  std::atomic<ULONG> refs_{0};
 };
 
 }  // namespace
 
 // ---- creation, lifetime and interface lookup ------------------------------
 
-Preferences::Preferences(IUnknown* outer) : outer_(outer), record_(DefaultPreferences()) {
-  inner_.self = this;
+Preferences::Preferences(IUnknown* outer) : AggregatableObject(outer), record_(DefaultPreferences()) {
   module::Lock();
 }
 
@@ -100,69 +83,13 @@ HRESULT Preferences::Create(IUnknown* outer, REFIID riid, void** out) {
   }
   Preferences* object = new (std::nothrow) Preferences(outer);
   if (object == nullptr) return E_OUTOFMEMORY;
-  // A temporary reference keeps the object alive while it is asked for the
-  // interface; when that fails, releasing it destroys the object again.
-  object->InternalAddRef();
-  const HRESULT hr = outer != nullptr ? object->inner_.QueryInterface(riid, out) : object->QueryTable(riid, out);
-  object->InternalRelease();
+  // The object starts with one reference of its own, a temporary one that
+  // keeps it alive while it is asked for the interface; when that fails,
+  // dropping it destroys the object again.
+  const HRESULT hr = object->Inner()->QueryInterface(riid, out);
+  object->Inner()->Release();
   return hr;
 }
-
-HRESULT Preferences::QueryTable(REFIID riid, void** ppv) {
-  if (ppv == nullptr) return E_POINTER;
-  *ppv = nullptr;
-  if (riid == IID_IUnknown || riid == IID_IPreferences || riid == IID_IDispatch) {
-    *ppv = static_cast<IPreferences*>(this);
-  } else if (riid == IID_ISupportErrorInfo) {
-    *ppv = static_cast<ISupportErrorInfo*>(this);
-  } else if (riid == IID_IConnectionPointContainer) {
-    *ppv = static_cast<IConnectionPointContainer*>(this);
-  } else {
-    return E_NOINTERFACE;
-  }
-  AddRef();
-  return S_OK;
-}
-
-ULONG Preferences::InternalAddRef() { return refs_.fetch_add(1, std::memory_order_relaxed) + 1; }
-
-ULONG Preferences::InternalRelease() {
-  // acq_rel: the thread that drops the last reference must see every write
-  // made through the other references before it destroys the object.
-  const ULONG left = refs_.fetch_sub(1, std::memory_order_acq_rel) - 1;
-  if (left == 0) delete this;
-  return left;
-}
-
-STDMETHODIMP Preferences::QueryInterface(REFIID riid, void** ppv) {
-  if (outer_ == nullptr) return QueryTable(riid, ppv);
-  if (ppv == nullptr) return E_POINTER;
-  // The outer object is asked first; only what it does not answer comes
-  // from our own table.
-  if (SUCCEEDED(outer_->QueryInterface(riid, ppv))) return S_OK;
-  return QueryTable(riid, ppv);
-}
-
-STDMETHODIMP_(ULONG) Preferences::AddRef() { return outer_ != nullptr ? outer_->AddRef() : InternalAddRef(); }
-
-STDMETHODIMP_(ULONG) Preferences::Release() { return outer_ != nullptr ? outer_->Release() : InternalRelease(); }
-
-STDMETHODIMP Preferences::InnerUnknown::QueryInterface(REFIID riid, void** ppv) {
-  if (ppv == nullptr) return E_POINTER;
-  *ppv = nullptr;
-  if (riid == IID_IUnknown) {
-    *ppv = static_cast<IUnknown*>(this);
-    AddRef();
-    return S_OK;
-  }
-  // The table's pointers are the object's parts, which count through the
-  // outer object: that is the reference the caller now holds.
-  return self->QueryTable(riid, ppv);
-}
-
-STDMETHODIMP_(ULONG) Preferences::InnerUnknown::AddRef() { return self->InternalAddRef(); }
-
-STDMETHODIMP_(ULONG) Preferences::InnerUnknown::Release() { return self->InternalRelease(); }
 
 // ---- IDispatch --------------------------------------------------------------
 
@@ -361,9 +288,7 @@ STDMETHODIMP Preferences::InterfaceSupportsErrorInfo(REFIID riid) {
 STDMETHODIMP Preferences::EnumConnectionPoints(IEnumConnectionPoints** ppEnum) {
   if (ppEnum == nullptr) return E_POINTER;
   *ppEnum = new (std::nothrow) EmptyConnectionPoints;
-  if (*ppEnum == nullptr) return E_OUTOFMEMORY;
-  (*ppEnum)->AddRef();
-  return S_OK;
+  return *ppEnum ? S_OK : E_OUTOFMEMORY;
 }
 
 STDMETHODIMP Preferences::FindConnectionPoint(REFIID, IConnectionPoint** ppCP) {

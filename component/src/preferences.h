@@ -5,25 +5,22 @@
 
 #include <windows.h>
 
-#include <atomic>
-
 #include "Quillon.h"
+#include "comobject.h"
 #include "preferences_record.h"
 
 namespace quillon {
 
-class Preferences final : public IPreferences, public ISupportErrorInfo, public IConnectionPointContainer {
+// The interface table: IPreferences (which also answers IDispatch and
+// IUnknown), ISupportErrorInfo, IConnectionPointContainer. An aggregated
+// object sends IUnknown's calls to its outer object.
+class Preferences final
+    : public AggregatableObject<Preferences, IPreferences, ISupportErrorInfo, IConnectionPointContainer> {
  public:
   // Makes an object and hands out `riid` of it. With an outer object the
   // object is aggregated: `riid` must then be IID_IUnknown, and what comes
   // back is the inner unknown that controls the object's lifetime.
   static HRESULT Create(IUnknown* outer, REFIID riid, void** out);
-
-  // IUnknown, shared by the three interface parts. An aggregated object
-  // sends these to its outer object.
-  STDMETHOD(QueryInterface)(REFIID riid, void** ppv) override;
-  STDMETHOD_(ULONG, AddRef)() override;
-  STDMETHOD_(ULONG, Release)() override;
 
   // IDispatch, through the shared type description of IPreferences.
   STDMETHOD(GetTypeInfoCount)(UINT* pctinfo) override;
@@ -114,27 +111,13 @@ class Preferences final : public IPreferences, public ISupportErrorInfo, public 
   STDMETHOD(FindConnectionPoint)(REFIID riid, IConnectionPoint** ppCP) override;
 
  private:
-  // The unknown an outer object holds: it counts the object's references
-  // and answers from the interface table, never asking the outer object.
-  struct InnerUnknown final : public IUnknown {
-    Preferences* self;
-    STDMETHOD(QueryInterface)(REFIID riid, void** ppv) override;
-    STDMETHOD_(ULONG, AddRef)() override;
-    STDMETHOD_(ULONG, Release)() override;
-  };
+  friend AggregatableObject;
 
   explicit Preferences(IUnknown* outer);
   ~Preferences();  // only Release destroys the object
   Preferences(const Preferences&) = delete;
   Preferences& operator=(const Preferences&) = delete;
 
-  HRESULT QueryTable(REFIID riid, void** ppv);
-  ULONG InternalAddRef();
-  ULONG InternalRelease();
-
-  std::atomic<ULONG> refs_{0};
-  IUnknown* const outer_;  // not counted: the outer object owns us
-  InnerUnknown inner_;
   PreferencesRecord record_;
 };
 

@@ -37,6 +37,24 @@ constexpr bool IsEqualIID(REFIID a, REFIID b) { return IsEqualGUID(a, b); }
 constexpr bool IsEqualCLSID(REFCLSID a, REFCLSID b) { return IsEqualGUID(a, b); }
 constexpr bool operator==(REFGUID a, REFGUID b) { return IsEqualGUID(a, b); }
 
+#ifndef EXTERN_C
+#define EXTERN_C extern "C"
+#endif
+// One definition however many objects carry it, as the linker keeps one
+// copy of a weak symbol.
+#define DECLSPEC_SELECTANY __attribute__((weak))
+
+// DEFINE_GUID(name, ...) declares the identifier `name`; in the one
+// translation unit that defines INITGUID before including the headers (or
+// the library built from such a unit, as the generated interface headers
+// come with one) it also defines it.
+#ifdef INITGUID
+#define DEFINE_GUID(name, l, w1, w2, b1, b2, b3, b4, b5, b6, b7, b8) \
+  EXTERN_C const GUID DECLSPEC_SELECTANY name = {l, w1, w2, {b1, b2, b3, b4, b5, b6, b7, b8}}
+#else
+#define DEFINE_GUID(name, l, w1, w2, b1, b2, b3, b4, b5, b6, b7, b8) EXTERN_C const GUID name
+#endif
+
 inline constexpr GUID GUID_NULL = {0, 0, 0, {0, 0, 0, 0, 0, 0, 0, 0}};
 inline constexpr IID IID_NULL = GUID_NULL;
 inline constexpr CLSID CLSID_NULL = GUID_NULL;

@@ -9,7 +9,6 @@ struct ITypeInfo;
 struct ITypeLib;
 struct ITypeComp;  // not provided; appears only in method signatures
 struct IRecordInfo;
-struct VARDESC;    // not provided; appears only in method signatures
 
 // VARIANT: a type tag and a 16-byte value, 24 bytes in all on 64-bit
 // targets. Only the members this system passes are listed; the record pair
@@ -202,7 +201,7 @@ enum FUNCFLAGS {
 #define PARAMFLAG_FHASDEFAULT 0x20
 
 struct ARRAYDESC;
-struct PARAMDESCEX;
+struct PARAMDESCEX;  // default values of optional parameters: not read
 
 struct TYPEDESC {
   union {
@@ -211,6 +210,18 @@ struct TYPEDESC {
     HREFTYPE hreftype;
   };
   VARTYPE vt;
+};
+
+struct SAFEARRAYBOUND {
+  ULONG cElements;
+  LONG lLbound;
+};
+
+// A fixed-size array (VT_CARRAY): the element type and cDims bounds.
+struct ARRAYDESC {
+  TYPEDESC tdescElem;
+  USHORT cDims;
+  SAFEARRAYBOUND rgbounds[1];
 };
 
 struct IDLDESC {
@@ -244,6 +255,22 @@ struct FUNCDESC {
   SHORT cScodes;
   ELEMDESC elemdescFunc;
   WORD wFuncFlags;
+};
+
+enum VARKIND { VAR_PERINSTANCE = 0, VAR_STATIC, VAR_CONST, VAR_DISPATCH };
+
+// A field of a record (oInst: its offset) or a constant of an enumeration
+// (lpvarValue: its value).
+struct VARDESC {
+  MEMBERID memid;
+  LPOLESTR lpstrSchema;
+  union {
+    ULONG oInst;
+    VARIANT* lpvarValue;
+  };
+  ELEMDESC elemdescVar;
+  WORD wVarFlags;
+  VARKIND varkind;
 };
 
 struct TYPEATTR {

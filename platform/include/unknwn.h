@@ -17,7 +17,17 @@ struct QuillonIidOf;
 #define QUILLON_DECLARE_IID(Interface, iid)                                    \
   template <>                                                                  \
   struct QuillonIidOf<Interface> {                                             \
-    static constexpr const IID& value = iid;                                   \
+    static constexpr IID value = iid;                                          \
+  }
+
+// How a generated interface header attaches an identifier to an interface
+// or class type (the name the mingw-w64 toolchain gives the hook).
+#define __CRT_UUID_DECL(type, l, w1, w2, b1, b2, b3, b4, b5, b6, b7, b8)        \
+  extern "C++" {                                                               \
+  template <>                                                                  \
+  struct QuillonIidOf<type> {                                                  \
+    static constexpr IID value = {l, w1, w2, {b1, b2, b3, b4, b5, b6, b7, b8}}; \
+  };                                                                           \
   }
 
 template <class Interface>

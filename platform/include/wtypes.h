@@ -15,7 +15,6 @@
 #ifndef QUILLON_PLATFORM_EXPORT
 #define QUILLON_PLATFORM_EXPORT __attribute__((visibility("default")))
 #endif
-#define EXTERN_C extern "C"
 // Functions of the platform library: C linkage, visible outside it.
 #define QUILLON_API extern "C" QUILLON_PLATFORM_EXPORT
 
@@ -32,6 +31,20 @@
 #define STDMETHODIMP_(type) type STDMETHODCALLTYPE
 #define STDAPI EXTERN_C QUILLON_PLATFORM_EXPORT HRESULT
 #define STDAPI_(type) EXTERN_C QUILLON_PLATFORM_EXPORT type
+
+// What headers generated from interface definitions use. Interfaces are
+// structs with public pure virtual methods; the identifier attached to an
+// interface type lives in QuillonIidOf (see __CRT_UUID_DECL in unknwn.h),
+// so the declaration attribute is empty. Only C++ is served: the C form of
+// the interfaces (CINTERFACE, COBJMACROS) is not.
+#define interface struct
+#define DECLSPEC_UUID(x)
+#define DECLSPEC_NOVTABLE
+#define MIDL_INTERFACE(x) struct DECLSPEC_UUID(x) DECLSPEC_NOVTABLE
+#define __RPC_USER
+#if !defined(__cplusplus) || defined(CINTERFACE)
+#error "the platform headers serve C++ clients only"
+#endif
 
 typedef std::uint8_t BYTE;
 typedef std::uint16_t WORD;
@@ -128,9 +141,14 @@ enum VARENUM : unsigned short {
   VT_VOID = 24,
   VT_HRESULT = 25,
   VT_PTR = 26,
+  VT_SAFEARRAY = 27,
+  VT_CARRAY = 28,
   VT_USERDEFINED = 29,
   VT_LPSTR = 30,
   VT_LPWSTR = 31,
+  VT_RECORD = 36,
+  VT_INT_PTR = 37,
+  VT_UINT_PTR = 38,
   VT_ARRAY = 0x2000,
   VT_BYREF = 0x4000,
   VT_TYPEMASK = 0x0fff,

@@ -1,12 +1,12 @@
 // In-process activation through the registry.
 //
 // HKCR\CLSID\{clsid}\InprocServer32 (default value) names the library. A
-// library loaded here stays loaded, cached by its path, until
-// CoFreeUnusedLibraries finds that its DllCanUnloadNow answers S_OK. The
-// cache lock is held across DllGetClassObject so that an unload cannot slip
-// in between loading a library and asking it for a factory.
+// library loaded here stays loaded for the life of the process, cached by
+// its path; the cache lock is held across DllGetClassObject, so two threads
+// never load one library twice.
 
 #include <algorithm>
+#include <cstdlib>
 #include <map>
 #include <mutex>
 #include <string>
@@ -17,7 +17,6 @@ namespace quillon::platform {
 namespace {
 
 typedef HRESULT (*DllGetClassObjectFn)(REFCLSID, REFIID, LPVOID*);
-typedef HRESULT (*DllCanUnloadNowFn)();
 
 struct Activation {
   std::recursive_mutex lock;
@@ -35,19 +34,8 @@ bool UnreadableRegistry(LONG err) {
   return err == ERROR_REGISTRY_CORRUPT || err == ERROR_CANTREAD || err == ERROR_ACCESS_DENIED;
 }
 
-}  // namespace
-}  // namespace quillon::platform
-
-using namespace quillon;
-using namespace quillon::platform;
-
-HRESULT CoInitialize(LPVOID /*pvReserved*/) { return S_OK; }
-HRESULT CoInitializeEx(LPVOID /*pvReserved*/, DWORD /*dwCoInit*/) { return S_OK; }
-void CoUninitialize(void) {}
-
-HRESULT CoGetClassObject(REFCLSID rclsid, DWORD dwClsContext, LPVOID /*pvReserved*/, REFIID riid,
-                         LPVOID* ppv) {
-  if (ppv == nullptr) return E_POINTER;
+// The class factory (riid) of a registered in-process class.
+HRESULT GetClassObject(REFCLSID rclsid, DWORD dwClsContext, REFIID riid, LPVOID* ppv) {
   *ppv = nullptr;
   if ((dwClsContext & CLSCTX_INPROC_SERVER) == 0) return REGDB_E_CLASSNOTREG;
 
@@ -65,7 +53,7 @@ HRESULT CoGetClassObject(REFCLSID rclsid, DWORD dwClsContext, LPVOID /*pvReserve
   } else {
     module = LoadLibraryW(path.c_str());
     if (module == nullptr) {
-      DebugLine("CoGetClassObject: cannot load " + Utf16ToUtf8(path));
+      DebugLine("CoCreateInstance: cannot load " + Utf16ToUtf8(path));
       return CO_E_DLLNOTFOUND;
     }
     state.libraries.emplace(path, module);
@@ -79,32 +67,26 @@ HRESULT CoGetClassObject(REFCLSID rclsid, DWORD dwClsContext, LPVOID /*pvReserve
   return hr;
 }
 
+}  // namespace
+}  // namespace quillon::platform
+
+using namespace quillon;
+using namespace quillon::platform;
+
+HRESULT CoInitializeEx(LPVOID /*pvReserved*/, DWORD /*dwCoInit*/) { return S_OK; }
+void CoUninitialize(void) {}
+
 HRESULT CoCreateInstance(REFCLSID rclsid, LPUNKNOWN pUnkOuter, DWORD dwClsContext, REFIID riid,
                          LPVOID* ppv) {
   if (ppv == nullptr) return E_POINTER;
   *ppv = nullptr;
   IClassFactory* factory = nullptr;
-  HRESULT hr = CoGetClassObject(rclsid, dwClsContext, nullptr, IID_IClassFactory,
-                                reinterpret_cast<void**>(&factory));
+  HRESULT hr = GetClassObject(rclsid, dwClsContext, IID_IClassFactory, reinterpret_cast<void**>(&factory));
   if (FAILED(hr)) return hr;
   hr = factory->CreateInstance(pUnkOuter, riid, ppv);
   factory->Release();
   if (SUCCEEDED(hr) && *ppv == nullptr) return CO_E_ERRORINDLL;
   return hr;
-}
-
-void CoFreeUnusedLibraries(void) {
-  Activation& state = State();
-  std::lock_guard<std::recursive_mutex> guard(state.lock);
-  for (auto it = state.libraries.begin(); it != state.libraries.end();) {
-    auto canUnload = reinterpret_cast<DllCanUnloadNowFn>(GetProcAddress(it->second, "DllCanUnloadNow"));
-    if (canUnload != nullptr && canUnload() == S_OK) {
-      FreeLibrary(it->second);
-      it = state.libraries.erase(it);
-    } else {
-      ++it;
-    }
-  }
 }
 
 HRESULT CLSIDFromProgID(LPCOLESTR lpszProgID, LPCLSID lpclsid) {
@@ -136,7 +118,7 @@ HRESULT ProgIDFromCLSID(REFCLSID clsid, LPOLESTR* lplpszProgID) {
   const LONG err = ReadRegString(HKEY_CLASSES_ROOT, key, u"", &progId);
   if (UnreadableRegistry(err)) return REGDB_E_READREGDB;
   if (err != ERROR_SUCCESS || progId.empty()) return REGDB_E_CLASSNOTREG;
-  auto* out = static_cast<LPOLESTR>(CoTaskMemAlloc((progId.size() + 1) * sizeof(OLECHAR)));
+  auto* out = static_cast<LPOLESTR>(std::malloc((progId.size() + 1) * sizeof(OLECHAR)));  // task memory
   if (out == nullptr) return E_OUTOFMEMORY;
   std::copy(progId.c_str(), progId.c_str() + progId.size() + 1, out);
   *lplpszProgID = out;

@@ -4,45 +4,17 @@
 // fill it) and IErrorInfo (to read it). Each thread has one slot; the slot
 // lives in this library, so a component and its client share it.
 
-#include <atomic>
 #include <new>
 #include <string>
 
+#include "comobject.h"
 #include "internal.h"
 
 namespace quillon::platform {
 namespace {
 
-class ErrorInfo final : public IErrorInfo, public ICreateErrorInfo {
+class ErrorInfo final : public ComObject<ErrorInfo, IErrorInfo, ICreateErrorInfo> {
  public:
-  // IUnknown (shared by both parts)
-  STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
-    if (ppv == nullptr) {
-      return E_POINTER;
-    }
-    *ppv = nullptr;
-    if (riid == IID_IUnknown || riid == IID_IErrorInfo) {
-      *ppv = static_cast<IErrorInfo*>(this);
-    } else if (riid == IID_ICreateErrorInfo) {
-      *ppv = static_cast<ICreateErrorInfo*>(this);
-    } else {
-      return E_NOINTERFACE;
-    }
-    AddRef();
-    return S_OK;
-  }
-  // Increments need no ordering; the last decrement must see every write
-  // made through other references before the object is destroyed, hence
-  // acq_rel on the decrement.
-  STDMETHODIMP_(ULONG) AddRef() override { return refs_.fetch_add(1, std::memory_order_relaxed) + 1; }
-  STDMETHODIMP_(ULONG) Release() override {
-    const ULONG left = refs_.fetch_sub(1, std::memory_order_acq_rel) - 1;
-    if (left == 0) {
-      delete this;
-    }
-    return left;
-  }
-
   // IErrorInfo
   STDMETHODIMP GetGUID(GUID* pGUID) override {
     if (pGUID == nullptr) return E_INVALIDARG;
@@ -94,7 +66,9 @@ class ErrorInfo final : public IErrorInfo, public ICreateErrorInfo {
     return S_OK;
   }
 
-  std::atomic<ULONG> refs_{1};
+  friend ComObject;
+  ~ErrorInfo() = default;
+
   GUID guid_ = GUID_NULL;
   Text source_;
   Text description_;

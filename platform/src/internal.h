@@ -12,6 +12,9 @@ namespace quillon::platform {
 // A new BSTR holding text; null when out of memory.
 BSTR AllocBstr(std::u16string_view text);
 
+// Text in the single-byte code page (Windows-1252) as UTF-16.
+std::u16string FromAnsi(std::string_view text);
+
 // "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}", upper case.
 std::u16string GuidToString(const GUID& guid);
 // Accepts exactly that form (either case). False for anything else.
@@ -30,6 +33,9 @@ LONG ReadRegString(HKEY root, std::u16string_view path, std::u16string_view name
                    std::u16string* value);
 LONG WriteRegString(HKEY root, std::u16string_view path, std::u16string_view name,
                     std::u16string_view value);
+
+// LoadLibraryA for a UTF-16 path (a registered server's).
+HMODULE LoadLibraryW(LPCWSTR lpLibFileName);
 
 // dlsym limited to symbols the library itself defines (dlsym on a handle
 // searches the library's dependencies too).

@@ -53,14 +53,6 @@ void* OwnSymbol(void* handle, const char* name) {
 
 namespace {
 
-std::string SelfPath() {
-  Dl_info info;
-  if (dladdr(reinterpret_cast<void*>(&SelfPath), &info) != 0 && info.dli_fname) {
-    return info.dli_fname;
-  }
-  return {};
-}
-
 std::string ExecutablePath() {
   char buf[PATH_MAX];
   const ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
@@ -78,19 +70,12 @@ std::string MakeAbsolute(std::string path) {
   return path;
 }
 
-HMODULE Load(std::string name) {
-  // The automation and component libraries are this library here.
-  std::u16string wide = Utf8ToUtf16(name);
-  if (EqualsNoCase(wide, u"oleaut32.dll") || EqualsNoCase(wide, u"ole32.dll") ||
-      EqualsNoCase(wide, u"oleaut32") || EqualsNoCase(wide, u"ole32")) {
-    name = SelfPath();
-  }
+HMODULE Load(const std::string& name) {
   std::lock_guard<std::recursive_mutex> guard(LoaderLock());
   void* handle = dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (handle == nullptr) {
     const char* why = dlerror();
     DebugLine(std::string("LoadLibrary: ") + (why ? why : name.c_str()));
-    SetLastError(ERROR_MOD_NOT_FOUND);
     return nullptr;
   }
   int& count = LoadCounts()[handle];
@@ -99,7 +84,6 @@ HMODULE Load(std::string name) {
       if (!entry(reinterpret_cast<HINSTANCE>(handle), DLL_PROCESS_ATTACH, nullptr)) {
         LoadCounts().erase(handle);
         dlclose(handle);
-        SetLastError(ERROR_DLL_INIT_FAILED);
         return nullptr;
       }
     }
@@ -108,35 +92,27 @@ HMODULE Load(std::string name) {
 }
 
 }  // namespace
+
+HMODULE LoadLibraryW(LPCWSTR lpLibFileName) {
+  if (lpLibFileName == nullptr || *lpLibFileName == u'\0') return nullptr;
+  return Load(ToUtf8(lpLibFileName));
+}
+
 }  // namespace quillon::platform
 
 using namespace quillon;
 using namespace quillon::platform;
 
 HMODULE LoadLibraryA(LPCSTR lpLibFileName) {
-  if (lpLibFileName == nullptr || *lpLibFileName == '\0') {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return nullptr;
-  }
+  if (lpLibFileName == nullptr || *lpLibFileName == '\0') return nullptr;
   return Load(lpLibFileName);
-}
-
-HMODULE LoadLibraryW(LPCWSTR lpLibFileName) {
-  if (lpLibFileName == nullptr || *lpLibFileName == u'\0') {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return nullptr;
-  }
-  return Load(ToUtf8(lpLibFileName));
 }
 
 BOOL FreeLibrary(HMODULE hLibModule) {
   void* handle = reinterpret_cast<void*>(hLibModule);
   std::lock_guard<std::recursive_mutex> guard(LoaderLock());
   auto it = LoadCounts().find(handle);
-  if (handle == nullptr || it == LoadCounts().end()) {
-    SetLastError(ERROR_INVALID_HANDLE);
-    return FALSE;
-  }
+  if (handle == nullptr || it == LoadCounts().end()) return FALSE;
   if (--it->second == 0) {
     LoadCounts().erase(it);
     if (auto entry = reinterpret_cast<DllMainFn>(OwnSymbol(handle, "DllMain"))) {
@@ -148,16 +124,8 @@ BOOL FreeLibrary(HMODULE hLibModule) {
 }
 
 FARPROC GetProcAddress(HMODULE hModule, LPCSTR lpProcName) {
-  if (hModule == nullptr || lpProcName == nullptr) {
-    SetLastError(ERROR_INVALID_HANDLE);
-    return nullptr;
-  }
-  void* sym = OwnSymbol(reinterpret_cast<void*>(hModule), lpProcName);
-  if (sym == nullptr) {
-    SetLastError(ERROR_PROC_NOT_FOUND);
-    return nullptr;
-  }
-  return reinterpret_cast<FARPROC>(sym);
+  if (hModule == nullptr || lpProcName == nullptr) return nullptr;
+  return reinterpret_cast<FARPROC>(OwnSymbol(reinterpret_cast<void*>(hModule), lpProcName));
 }
 
 namespace {
@@ -169,40 +137,18 @@ std::string ModulePath(HMODULE hModule) {
   return MakeAbsolute(map->l_name);
 }
 
-template <class Char>
-DWORD CopyOut(const std::basic_string<Char>& path, Char* out, DWORD nSize) {
-  if (out == nullptr || nSize == 0) {
-    SetLastError(ERROR_INSUFFICIENT_BUFFER);
-    return 0;
-  }
-  if (path.size() + 1 > nSize) {
-    std::memcpy(out, path.data(), (nSize - 1) * sizeof(Char));
-    out[nSize - 1] = Char(0);
-    SetLastError(ERROR_INSUFFICIENT_BUFFER);
-    return nSize;
-  }
-  std::memcpy(out, path.c_str(), (path.size() + 1) * sizeof(Char));
-  SetLastError(ERROR_SUCCESS);
-  return static_cast<DWORD>(path.size());
-}
 }  // namespace
 
 DWORD GetModuleFileNameW(HMODULE hModule, LPWSTR lpFilename, DWORD nSize) {
-  const std::string path = ModulePath(hModule);
-  if (path.empty()) {
-    SetLastError(ERROR_INVALID_HANDLE);
-    return 0;
+  const std::u16string path = Utf8ToUtf16(ModulePath(hModule));
+  if (path.empty() || lpFilename == nullptr || nSize == 0) return 0;
+  if (path.size() + 1 > nSize) {
+    std::memcpy(lpFilename, path.data(), (nSize - 1) * sizeof(char16_t));
+    lpFilename[nSize - 1] = u'\0';
+    return nSize;
   }
-  return CopyOut(Utf8ToUtf16(path), lpFilename, nSize);
-}
-
-DWORD GetModuleFileNameA(HMODULE hModule, LPSTR lpFilename, DWORD nSize) {
-  const std::string path = ModulePath(hModule);
-  if (path.empty()) {
-    SetLastError(ERROR_INVALID_HANDLE);
-    return 0;
-  }
-  return CopyOut(path, lpFilename, nSize);
+  std::memcpy(lpFilename, path.c_str(), (path.size() + 1) * sizeof(char16_t));
+  return static_cast<DWORD>(path.size());
 }
 
 BOOL DisableThreadLibraryCalls(HMODULE /*hLibModule*/) {

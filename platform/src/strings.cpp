@@ -1,5 +1,5 @@
-// Length-prefixed strings, task memory, identifiers as text, code pages,
-// the last error and the debug output.
+// Length-prefixed strings, task memory, identifiers as text, code pages
+// and the debug output.
 
 #include <algorithm>
 #include <cstdint>
@@ -12,8 +12,6 @@
 
 namespace quillon::platform {
 namespace {
-
-thread_local DWORD tls_last_error = 0;
 
 // The BSTR block: a 4-byte byte count, the characters, a NUL character.
 // Returns null when the sizes overflow or memory runs out.
@@ -62,10 +60,8 @@ int UnicodeToCp1252(char16_t c) {
 
 bool IsAcp(UINT cp) { return cp == CP_ACP || cp == CP_1252; }
 
-int Fail(DWORD error) {
-  SetLastError(error);
-  return 0;
-}
+// Why a conversion failed is not kept: nothing reads it.
+int Fail(DWORD /*error*/) { return 0; }
 
 int HexDigit(char16_t c) {
   if (c >= u'0' && c <= u'9') return c - u'0';
@@ -81,6 +77,12 @@ BSTR AllocBstr(std::u16string_view text) {
     return nullptr;
   }
   return SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
+}
+
+std::u16string FromAnsi(std::string_view text) {
+  std::u16string out(text.size(), u'\0');
+  for (std::size_t i = 0; i < text.size(); ++i) out[i] = Cp1252ToUnicode(static_cast<unsigned char>(text[i]));
+  return out;
 }
 
 std::u16string GuidToString(const GUID& g) {
@@ -164,66 +166,24 @@ BSTR SysAllocStringLen(const OLECHAR* pch, UINT cch) {
   return bstr;
 }
 
-BSTR SysAllocStringByteLen(LPCSTR psz, UINT len) {
-  BSTR bstr = AllocBlock(len);
-  if (bstr == nullptr) {
-    return nullptr;
-  }
-  if (psz != nullptr) {
-    std::memcpy(bstr, psz, len);
-  } else {
-    std::memset(bstr, 0, len);
-  }
-  return bstr;
-}
-
-INT SysReAllocStringLen(BSTR* pbstr, const OLECHAR* psz, UINT len) {
-  if (pbstr == nullptr) {
-    return FALSE;
-  }
-  // Copy first: psz may point into the old string.
-  BSTR fresh = SysAllocStringLen(psz, len);
-  if (fresh == nullptr) {
-    return FALSE;
-  }
-  SysFreeString(*pbstr);
-  *pbstr = fresh;
-  return TRUE;
-}
-
-INT SysReAllocString(BSTR* pbstr, const OLECHAR* psz) {
-  if (pbstr == nullptr) {
-    return FALSE;
-  }
-  if (psz == nullptr) {
-    SysFreeString(*pbstr);
-    *pbstr = nullptr;
-    return TRUE;
-  }
-  return SysReAllocStringLen(pbstr, psz, static_cast<UINT>(std::u16string_view(psz).size()));
-}
-
 void SysFreeString(BSTR bstrString) {
   if (bstrString != nullptr) {
     std::free(BlockOf(bstrString));
   }
 }
 
-UINT SysStringByteLen(BSTR bstr) {
-  if (bstr == nullptr) {
+UINT SysStringLen(BSTR pbstr) {
+  if (pbstr == nullptr) {
     return 0;
   }
   std::uint32_t len;
-  std::memcpy(&len, BlockOf(bstr), sizeof len);
-  return len;
+  std::memcpy(&len, BlockOf(pbstr), sizeof len);
+  return len / sizeof(OLECHAR);
 }
-
-UINT SysStringLen(BSTR pbstr) { return SysStringByteLen(pbstr) / sizeof(OLECHAR); }
 
 // ---- Task memory ------------------------------------------------------------
 
-LPVOID CoTaskMemAlloc(SIZE_T cb) { return std::malloc(cb == 0 ? 1 : cb); }
-LPVOID CoTaskMemRealloc(LPVOID pv, SIZE_T cb) { return std::realloc(pv, cb == 0 ? 1 : cb); }
+// Task memory is the C heap.
 void CoTaskMemFree(LPVOID pv) { std::free(pv); }
 
 // ---- Identifiers as text ------------------------------------------------------
@@ -237,53 +197,7 @@ int StringFromGUID2(REFGUID rguid, LPOLESTR lpsz, int cchMax) {
   return 39;
 }
 
-HRESULT StringFromCLSID(REFCLSID rclsid, LPOLESTR* lplpsz) {
-  if (lplpsz == nullptr) {
-    return E_INVALIDARG;
-  }
-  *lplpsz = static_cast<LPOLESTR>(CoTaskMemAlloc(39 * sizeof(OLECHAR)));
-  if (*lplpsz == nullptr) {
-    return E_OUTOFMEMORY;
-  }
-  StringFromGUID2(rclsid, *lplpsz, 39);
-  return S_OK;
-}
-
-HRESULT StringFromIID(REFIID riid, LPOLESTR* lplpsz) { return StringFromCLSID(riid, lplpsz); }
-
-HRESULT IIDFromString(LPCOLESTR lpsz, LPIID lpiid) {
-  if (lpiid == nullptr) {
-    return E_INVALIDARG;
-  }
-  if (lpsz == nullptr) {
-    *lpiid = IID_NULL;
-    return S_OK;
-  }
-  return ParseGuid(lpsz, lpiid) ? S_OK : E_INVALIDARG;
-}
-
-HRESULT CLSIDFromString(LPCOLESTR lpsz, LPCLSID pclsid) {
-  if (pclsid == nullptr) {
-    return E_INVALIDARG;
-  }
-  if (lpsz == nullptr) {
-    *pclsid = CLSID_NULL;
-    return S_OK;
-  }
-  if (ParseGuid(lpsz, pclsid)) {
-    return S_OK;
-  }
-  if (lpsz[0] != u'{' && SUCCEEDED(CLSIDFromProgID(lpsz, pclsid))) {
-    return S_OK;
-  }
-  *pclsid = CLSID_NULL;
-  return CO_E_CLASSSTRING;
-}
-
-// ---- Last error and debug output -------------------------------------------------
-
-DWORD GetLastError(void) { return tls_last_error; }
-void SetLastError(DWORD dwErrCode) { tls_last_error = dwErrCode; }
+// ---- Debug output ------------------------------------------------------------------
 
 void OutputDebugStringA(LPCSTR lpOutputString) {
   const char* enabled = std::getenv("QUILLON_DEBUG_OUTPUT");
@@ -294,17 +208,9 @@ void OutputDebugStringA(LPCSTR lpOutputString) {
   std::fflush(stderr);
 }
 
-void OutputDebugStringW(LPCWSTR lpOutputString) {
-  if (lpOutputString != nullptr) {
-    OutputDebugStringA(ToUtf8(lpOutputString).c_str());
-  }
-}
-
 // ---- Code pages ---------------------------------------------------------------
 
-UINT GetACP(void) { return 1252; }
-
-int MultiByteToWideChar(UINT CodePage, DWORD dwFlags, LPCCH lpMultiByteStr, int cbMultiByte,
+int MultiByteToWideChar(UINT CodePage, DWORD /*dwFlags*/, LPCCH lpMultiByteStr, int cbMultiByte,
                         LPWSTR lpWideCharStr, int cchWideChar) {
   if (lpMultiByteStr == nullptr || cbMultiByte == 0 || cbMultiByte < -1 || cchWideChar < 0 ||
       (cchWideChar > 0 && lpWideCharStr == nullptr)) {
@@ -318,15 +224,6 @@ int MultiByteToWideChar(UINT CodePage, DWORD dwFlags, LPCCH lpMultiByteStr, int 
     out.reserve(in.size());
     for (char c : in) {
       out.push_back(Cp1252ToUnicode(static_cast<unsigned char>(c)));
-    }
-  } else if (CodePage == CP_UTF8) {
-    for (std::size_t i = 0; i < in.size();) {
-      bool valid = true;
-      const char32_t cp = DecodeUtf8(in, i, &valid);
-      if (!valid && (dwFlags & MB_ERR_INVALID_CHARS)) {
-        return Fail(ERROR_NO_UNICODE_TRANSLATION);
-      }
-      AppendUtf16(out, cp);
     }
   } else {
     return Fail(ERROR_INVALID_PARAMETER);
@@ -369,11 +266,6 @@ int WideCharToMultiByte(UINT CodePage, DWORD /*dwFlags*/, LPCWCH lpWideCharStr, 
         out.push_back(static_cast<char>(b));
       }
     }
-  } else if (CodePage == CP_UTF8) {
-    if (lpDefaultChar != nullptr || lpUsedDefaultChar != nullptr) {
-      return Fail(ERROR_INVALID_PARAMETER);
-    }
-    out = Utf16ToUtf8(in, false);  // as the system does: lone surrogates become U+FFFD
   } else {
     return Fail(ERROR_INVALID_PARAMETER);
   }

@@ -1,11 +1,14 @@
 // VARIANT lifetime and conversions.
+//
+// Text meets numbers through std::from_chars and std::to_chars, which do not
+// look at the process locale: "1.5" reads the same under any LC_NUMERIC.
+// The text forms are those the automation library uses for the English
+// (United States) locale.
 
 #include <algorithm>
-#include <cerrno>
+#include <charconv>
 #include <climits>
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <string>
@@ -32,6 +35,7 @@ struct Scalar {
   unsigned long long u = 0;
   int bits = 0;
   double d = 0;
+  bool single = false;  // kDouble from a VT_R4: printed to 7 digits
   bool b = false;
   std::u16string text;
   Decimal number;
@@ -66,7 +70,11 @@ HRESULT ToScalar(const VARIANT& v, Scalar* out) {
     case VT_UI4: return Unsigned(ref ? *v.pulVal : v.ulVal, 32, out);
     case VT_UINT: return Unsigned(ref ? *v.puintVal : v.uintVal, 32, out);
     case VT_UI8: return Unsigned(ref ? *static_cast<ULONGLONG*>(v.byref) : v.ullVal, 64, out);
-    case VT_R4: out->kind = Scalar::kDouble; out->d = ref ? *v.pfltVal : v.fltVal; return S_OK;
+    case VT_R4:
+      out->kind = Scalar::kDouble;
+      out->single = true;
+      out->d = ref ? *v.pfltVal : v.fltVal;
+      return S_OK;
     case VT_R8: out->kind = Scalar::kDouble; out->d = ref ? *v.pdblVal : v.dblVal; return S_OK;
     case VT_BOOL:
       out->kind = Scalar::kBool;
@@ -317,13 +325,19 @@ HRESULT ToDouble(Scalar v, double* out) {
     case Scalar::kUnsigned: *out = static_cast<double>(v.u); return S_OK;
     case Scalar::kDouble: *out = v.d; return S_OK;
     case Scalar::kDecimal: {
-      // strtod rounds the exact decimal value correctly.
-      const std::string text = (v.number.negative ? "-" : "") +
-                               (v.number.digits.empty() ? std::string("0") : v.number.digits) + "e" +
-                               std::to_string(v.number.exponent);
-      const double value = std::strtod(text.c_str(), nullptr);
-      if (std::isinf(value)) return DISP_E_OVERFLOW;
-      *out = value;
+      // from_chars rounds the exact decimal value correctly, whatever the
+      // process locale; beyond the smallest double the value is zero.
+      if (v.number.digits.empty()) return *out = v.number.negative ? -0.0 : 0.0, S_OK;
+      const std::string text = v.number.digits + "e" + std::to_string(v.number.exponent);
+      double value = 0;
+      const auto r = std::from_chars(text.data(), text.data() + text.size(), value);
+      if (r.ec == std::errc::result_out_of_range) {
+        if (v.number.exponent > 0) return DISP_E_OVERFLOW;
+        value = 0;
+      } else if (r.ec != std::errc()) {
+        return DISP_E_TYPEMISMATCH;
+      }
+      *out = v.number.negative ? -value : value;
       return S_OK;
     }
     case Scalar::kText: break;
@@ -333,6 +347,7 @@ HRESULT ToDouble(Scalar v, double* out) {
 
 HRESULT ToText(const Scalar& v, USHORT flags, std::u16string* out) {
   char buf[64];
+  std::to_chars_result r{buf, std::errc()};
   switch (v.kind) {
     case Scalar::kEmpty: out->clear(); return S_OK;
     case Scalar::kText: *out = v.text; return S_OK;
@@ -343,13 +358,19 @@ HRESULT ToText(const Scalar& v, USHORT flags, std::u16string* out) {
         *out = v.b ? u"-1" : u"0";
       }
       return S_OK;
-    case Scalar::kSigned: std::snprintf(buf, sizeof buf, "%lld", v.s); break;
-    case Scalar::kUnsigned: std::snprintf(buf, sizeof buf, "%llu", v.u); break;
-    // 15 significant digits; a negative zero is written as "0".
-    case Scalar::kDouble: std::snprintf(buf, sizeof buf, "%.15G", v.d == 0 ? 0.0 : v.d); break;
+    case Scalar::kSigned: r = std::to_chars(buf, buf + sizeof buf, v.s); break;
+    case Scalar::kUnsigned: r = std::to_chars(buf, buf + sizeof buf, v.u); break;
+    case Scalar::kDouble:
+      // 15 significant digits (7 for a single), "1E+20" for large ones; a
+      // negative zero is "0".
+      r = std::to_chars(buf, buf + sizeof buf, v.d == 0 ? 0.0 : v.d, std::chars_format::general, v.single ? 7 : 15);
+      for (char* p = buf; p != r.ptr; ++p)
+        if (*p == 'e') *p = 'E';
+      break;
     case Scalar::kDecimal: return DISP_E_TYPEMISMATCH;  // only made from text, never converted back
   }
-  *out = Utf8ToUtf16(buf);
+  if (r.ec != std::errc()) return E_UNEXPECTED;
+  out->assign(buf, r.ptr);
   return S_OK;
 }
 
@@ -373,6 +394,26 @@ HRESULT ToBool(Scalar v, bool* out) {
     case Scalar::kDecimal: break;
   }
   return DISP_E_TYPEMISMATCH;
+}
+
+// A copy that owns its own string or reference.
+HRESULT Copy(VARIANTARG* dest, const VARIANTARG* src) {
+  if (dest == src) return S_OK;
+  VARIANT copy = *src;
+  switch (src->vt) {
+    case VT_BSTR:
+      if (src->bstrVal != nullptr) {
+        copy.bstrVal = SysAllocStringLen(src->bstrVal, SysStringLen(src->bstrVal));
+        if (copy.bstrVal == nullptr) return E_OUTOFMEMORY;
+      }
+      break;
+    case VT_UNKNOWN: if (copy.punkVal) copy.punkVal->AddRef(); break;
+    case VT_DISPATCH: if (copy.pdispVal) copy.pdispVal->AddRef(); break;
+    default: break;
+  }
+  VariantClear(dest);
+  *dest = copy;
+  return S_OK;
 }
 
 }  // namespace
@@ -401,82 +442,59 @@ HRESULT VariantClear(VARIANTARG* pvarg) {
   return S_OK;
 }
 
-HRESULT VariantCopy(VARIANTARG* pvargDest, const VARIANTARG* pvargSrc) {
-  if (pvargDest == nullptr || pvargSrc == nullptr) return E_INVALIDARG;
-  if (pvargDest == pvargSrc) return S_OK;
-  VARIANT copy = *pvargSrc;
-  switch (pvargSrc->vt) {
-    case VT_BSTR:
-      if (pvargSrc->bstrVal != nullptr) {
-        copy.bstrVal = SysAllocStringByteLen(reinterpret_cast<LPCSTR>(pvargSrc->bstrVal),
-                                             SysStringByteLen(pvargSrc->bstrVal));
-        if (copy.bstrVal == nullptr) return E_OUTOFMEMORY;
-      }
-      break;
-    case VT_UNKNOWN: if (copy.punkVal) copy.punkVal->AddRef(); break;
-    case VT_DISPATCH: if (copy.pdispVal) copy.pdispVal->AddRef(); break;
-    default: break;
-  }
-  VariantClear(pvargDest);
-  *pvargDest = copy;
-  return S_OK;
-}
-
-HRESULT VariantChangeType(VARIANTARG* pvargDest, const VARIANTARG* pvarSrc, USHORT wFlags,
-                          VARTYPE vt) {
+HRESULT VariantChangeType(VARIANTARG* pvargDest, const VARIANTARG* pvarSrc, USHORT wFlags, VARTYPE vt) {
   if (pvargDest == nullptr || pvarSrc == nullptr) return E_INVALIDARG;
-  if (pvarSrc->vt == vt) return VariantCopy(pvargDest, pvarSrc);
-  Scalar value;
-  if (HRESULT hr = ToScalar(*pvarSrc, &value); FAILED(hr)) return hr;
-  VARIANT result;
-  VariantInit(&result);
-  long long n = 0;
-  HRESULT hr = S_OK;
-  switch (vt) {
-    case VT_EMPTY: break;
-    case VT_I1: if (SUCCEEDED(hr = ToInteger(value, 8, true, &n))) result.cVal = static_cast<CHAR>(n); break;
-    case VT_I2: if (SUCCEEDED(hr = ToInteger(value, 16, true, &n))) result.iVal = static_cast<SHORT>(n); break;
-    case VT_I4: if (SUCCEEDED(hr = ToInteger(value, 32, true, &n))) result.lVal = static_cast<LONG>(n); break;
-    case VT_INT: if (SUCCEEDED(hr = ToInteger(value, 32, true, &n))) result.intVal = static_cast<INT>(n); break;
-    case VT_I8: if (SUCCEEDED(hr = ToInteger(value, 64, true, &n))) result.llVal = n; break;
-    case VT_UI1: if (SUCCEEDED(hr = ToInteger(value, 8, false, &n))) result.bVal = static_cast<BYTE>(n); break;
-    case VT_UI2: if (SUCCEEDED(hr = ToInteger(value, 16, false, &n))) result.uiVal = static_cast<USHORT>(n); break;
-    case VT_UI4: if (SUCCEEDED(hr = ToInteger(value, 32, false, &n))) result.ulVal = static_cast<ULONG>(n); break;
-    case VT_UINT: if (SUCCEEDED(hr = ToInteger(value, 32, false, &n))) result.uintVal = static_cast<UINT>(n); break;
-    case VT_UI8: if (SUCCEEDED(hr = ToInteger(value, 64, false, &n))) result.ullVal = static_cast<ULONGLONG>(n); break;
-    case VT_R8: hr = ToDouble(value, &result.dblVal); break;
-    case VT_R4: {
-      double d = 0;
-      if (SUCCEEDED(hr = ToDouble(value, &d))) {
-        if (std::isfinite(d) && std::fabs(d) > std::numeric_limits<float>::max()) hr = DISP_E_OVERFLOW;
-        result.fltVal = static_cast<float>(d);
+  try {
+    if (pvarSrc->vt == vt) return Copy(pvargDest, pvarSrc);
+    Scalar value;
+    if (HRESULT hr = ToScalar(*pvarSrc, &value); FAILED(hr)) return hr;
+    VARIANT result;
+    VariantInit(&result);
+    long long n = 0;
+    HRESULT hr = S_OK;
+    switch (vt) {
+      case VT_EMPTY: break;
+      case VT_I1: if (SUCCEEDED(hr = ToInteger(value, 8, true, &n))) result.cVal = static_cast<CHAR>(n); break;
+      case VT_I2: if (SUCCEEDED(hr = ToInteger(value, 16, true, &n))) result.iVal = static_cast<SHORT>(n); break;
+      case VT_I4: if (SUCCEEDED(hr = ToInteger(value, 32, true, &n))) result.lVal = static_cast<LONG>(n); break;
+      case VT_INT: if (SUCCEEDED(hr = ToInteger(value, 32, true, &n))) result.intVal = static_cast<INT>(n); break;
+      case VT_I8: if (SUCCEEDED(hr = ToInteger(value, 64, true, &n))) result.llVal = n; break;
+      case VT_UI1: if (SUCCEEDED(hr = ToInteger(value, 8, false, &n))) result.bVal = static_cast<BYTE>(n); break;
+      case VT_UI2: if (SUCCEEDED(hr = ToInteger(value, 16, false, &n))) result.uiVal = static_cast<USHORT>(n); break;
+      case VT_UI4: if (SUCCEEDED(hr = ToInteger(value, 32, false, &n))) result.ulVal = static_cast<ULONG>(n); break;
+      case VT_UINT: if (SUCCEEDED(hr = ToInteger(value, 32, false, &n))) result.uintVal = static_cast<UINT>(n); break;
+      case VT_UI8: if (SUCCEEDED(hr = ToInteger(value, 64, false, &n))) result.ullVal = static_cast<ULONGLONG>(n); break;
+      case VT_R8: hr = ToDouble(value, &result.dblVal); break;
+      case VT_R4: {
+        double d = 0;
+        if (SUCCEEDED(hr = ToDouble(value, &d))) {
+          if (std::isfinite(d) && std::fabs(d) > std::numeric_limits<float>::max()) hr = DISP_E_OVERFLOW;
+          result.fltVal = static_cast<float>(d);
+        }
+        break;
       }
-      break;
-    }
-    case VT_BOOL: {
-      bool b = false;
-      if (SUCCEEDED(hr = ToBool(value, &b))) result.boolVal = b ? VARIANT_TRUE : VARIANT_FALSE;
-      break;
-    }
-    case VT_BSTR: {
-      std::u16string text;
-      if (SUCCEEDED(hr = ToText(value, wFlags, &text))) {
-        result.bstrVal = AllocBstr(text);
-        if (result.bstrVal == nullptr) hr = E_OUTOFMEMORY;
+      case VT_BOOL: {
+        bool b = false;
+        if (SUCCEEDED(hr = ToBool(value, &b))) result.boolVal = b ? VARIANT_TRUE : VARIANT_FALSE;
+        break;
       }
-      break;
+      case VT_BSTR: {
+        std::u16string text;
+        if (SUCCEEDED(hr = ToText(value, wFlags, &text))) {
+          result.bstrVal = AllocBstr(text);
+          if (result.bstrVal == nullptr) hr = E_OUTOFMEMORY;
+        }
+        break;
+      }
+      default:
+        return DISP_E_BADVARTYPE;
     }
-    default:
-      return DISP_E_BADVARTYPE;
+    if (FAILED(hr)) return hr;
+    result.vt = vt;
+    VariantClear(pvargDest);
+    *pvargDest = result;
+    return S_OK;
+  } catch (const std::bad_alloc&) {
+    return E_OUTOFMEMORY;
   }
-  if (FAILED(hr)) return hr;
-  result.vt = vt;
-  VariantClear(pvargDest);
-  *pvargDest = result;
-  return S_OK;
-}
-
-HRESULT VariantChangeTypeEx(VARIANTARG* pvargDest, const VARIANTARG* pvarSrc, LCID /*lcid*/,
-                            USHORT wFlags, VARTYPE vt) {
-  return VariantChangeType(pvargDest, pvarSrc, wFlags, vt);
 }

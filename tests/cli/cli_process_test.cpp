@@ -207,6 +207,22 @@ TEST_F(Cli, CheckReportsErrorsAndWarnings) {
   EXPECT_TRUE(Has(r.out, "v.S19: warning: Version is 512")) << r.out;
 }
 
+// Values the editor's field checks would refuse are warnings: the device
+// takes them. The fuel window's position is not checked there.
+TEST_F(Cli, CheckNamesValuesOutsideTheEditorsRanges) {
+  ASSERT_EQ(Sh("$Q set a.S19 SplashTime=0 SatTime=65500 'ElementX(WIN_CLOCK)=160' 'ElementX(WIN_FUEL)=200' "
+               "-o r.S19").status,
+            0);
+  const Result r = Sh("$Q check r.S19");
+  EXPECT_EQ(r.status, 0) << r.out;
+  EXPECT_TRUE(Has(r.out, "r.S19: warning: SplashTime is 0, outside the editor's 1 to 10 seconds")) << r.out;
+  EXPECT_TRUE(Has(r.out, "r.S19: warning: SatTime is 65500 (65.5 seconds in the editor), outside the editor's 0 to 65 seconds"))
+      << r.out;
+  EXPECT_TRUE(Has(r.out, "r.S19: warning: ElementX(WIN_CLOCK) is 160, outside the editor's 0 to 159 pixels")) << r.out;
+  EXPECT_FALSE(Has(r.out, "WIN_FUEL")) << r.out;
+  EXPECT_FALSE(Has(r.out, "ElementY")) << r.out;
+}
+
 TEST_F(Cli, GetReadsPropertiesOnly) {
   WriteFileBytes(dir.File("notes.txt"), "mine");
   const Result r = Sh("$Q get a.S19 'WriteS19(notes.txt)'");

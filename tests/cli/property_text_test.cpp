@@ -34,16 +34,6 @@ TEST(PropertyRef, Assignments) {
   EXPECT_FALSE(ParseAssignment("=5"));
 }
 
-TEST(PropertyRef, EnumerationConstants) {
-  EXPECT_EQ(EnumConstant("WIN_FUEL"), 3);
-  EXPECT_EQ(EnumConstant("FONT_RIGHT"), 2);
-  EXPECT_FALSE(EnumConstant("win_fuel"));
-  EXPECT_FALSE(EnumConstant("3"));
-  EXPECT_EQ(WindowName(0), "WIN_CLOCK");
-  EXPECT_EQ(WindowName(4), "WIN_INFO");
-  EXPECT_EQ(WindowName(9), "9");
-}
-
 TEST(Json, StringsAreEscaped) {
   EXPECT_EQ(JsonString("1G F"), "\"1G F\"");
   EXPECT_EQ(JsonString("a\"b\\c"), "\"a\\\"b\\\\c\"");

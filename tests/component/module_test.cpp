@@ -145,18 +145,5 @@ TEST(Registration, RegisteringAgainRewritesTheClassKey) {
   EXPECT_EQ(Value(kClassKey + u"\\InprocServer32", u"ThreadingModel"), u"Both");
 }
 
-TEST(Registration, VersionTexts) {
-  auto text = Export<const char* (*)(const char*)>("DllGetVersionText");
-  ASSERT_NE(text, nullptr);
-  EXPECT_STREQ(text("FileVersion"), "1, 0, 0, 4");
-  EXPECT_STREQ(text("ProductVersion"), "1, 0, 0, 4");
-  EXPECT_STREQ(text("FileDescription"), "Quillon Module");
-  EXPECT_STREQ(text("ProductName"), "Quillon Module");
-  EXPECT_STREQ(text("InternalName"), "Quillon");
-  EXPECT_STREQ(text("OriginalFilename"), "Quillon.DLL");
-  EXPECT_STREQ(text("OLESelfRegister"), "");
-  EXPECT_EQ(text("Comments"), nullptr);
-}
-
 }  // namespace
 }  // namespace quillon::testing

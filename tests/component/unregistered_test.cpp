@@ -7,6 +7,7 @@
 #include <oleauto.h>
 #include <stdlib.h>
 
+#include <cstdlib>
 #include <filesystem>
 
 #include "Quillon.h"
@@ -91,6 +92,27 @@ TEST(Unregistered, LifeBeforeAndAfterRegistration) {
 
   prefs = nullptr;
   factory = nullptr;
+}
+
+// A library file without the type library finds it in a .tlb file beside
+// it, which registration then names.
+TEST(Unregistered, TypeLibraryFromAFileBesideTheLibrary) {
+  testing::TempDir dir;
+  ::setenv("QUILLON_REGISTRY", dir.File("registry.txt").c_str(), 1);
+  const std::string library = dir.File("libQuillon.so");
+  ASSERT_EQ(std::system(("'" OBJCOPY "' --rename-section .rsrc.TYPELIB.1=.rsrc.OTHER.1 '" QUILLON_COMPONENT_PATH "' '" +
+                         library + "'").c_str()),
+            0);
+  HMODULE module = LoadLibraryA(library.c_str());
+  ASSERT_NE(module, nullptr);
+  auto reg = reinterpret_cast<HRESULT (*)()>(GetProcAddress(module, "DllRegisterServer"));
+  ASSERT_NE(reg, nullptr);
+  EXPECT_EQ(reg(), TYPE_E_CANTLOADLIBRARY);  // neither in the file nor beside it
+  std::filesystem::copy_file(QUILLON_TYPELIB_PATH, dir.File("libQuillon.tlb"));
+  ASSERT_EQ(reg(), S_OK);
+  EXPECT_EQ(Utf16ToUtf8(Value(u"TypeLib\\" + GuidText(LIBID_QUILLONLib) + u"\\1.0\\0\\win64")),
+            dir.File("libQuillon.tlb"));
+  EXPECT_EQ(Utf16ToUtf8(Value(u"TypeLib\\" + GuidText(LIBID_QUILLONLib) + u"\\1.0\\HELPDIR")), dir.path() + "/");
 }
 
 }  // namespace

@@ -1,12 +1,14 @@
-// Type libraries from a component's table, their registration, and calls
-// by name through IDispatch / ITypeInfo::Invoke.
+// Calls by member id through IDispatch / ITypeInfo::Invoke, as a script
+// makes them: argument order, conversion, named arguments, failures.
+#define INITGUID  // this unit defines the test component's identifiers
 #include "comptr.h"
-#include "test_component.h"
+#include "test_calc.h"
 #include "test_support.h"
 
 namespace {
 
 const std::u16string kComponent = quillon::Utf8ToUtf16(TEST_COMPONENT_PATH);
+constexpr HRESULT kCalcFailure = QUILLON_HR(0x80040301u);
 
 VARIANT Long(LONG v) {
   VARIANT x;
@@ -174,7 +176,7 @@ TEST_F(DispatchTest, BadArgumentsAreReportedWithTheirPosition) {
   TextArg tooBig(u"40000");
   argErr = 99;
   EXPECT_EQ(Call(Id(u"Small"), DISPATCH_PROPERTYPUT, {tooBig.v}, nullptr, nullptr, &argErr), DISP_E_OVERFLOW);
-  EXPECT_EQ(argErr, 0u);
+  EXPECT_EQ(argErr, 99u);  // set only for a type mismatch or a parameter not found
   TextArg negative(u"-1");  // (a long -1 keeps its bits in an unsigned parameter)
   EXPECT_EQ(Call(Id(u"Color"), DISPATCH_PROPERTYPUT, {negative.v}, nullptr), DISP_E_OVERFLOW);
   TextArg huge(u"2147483648");
@@ -189,6 +191,47 @@ TEST_F(DispatchTest, BadArgumentsAreReportedWithTheirPosition) {
   missing.vt = VT_ERROR;
   missing.scode = DISP_E_PARAMNOTFOUND;
   EXPECT_EQ(Call(Id(u"Subtract"), DISPATCH_METHOD, {Long(1), missing}, nullptr), DISP_E_PARAMNOTOPTIONAL);
+}
+
+// Named arguments come first in rgvarg and name their parameter by
+// position; the positional ones fill the rest, last first.
+TEST_F(DispatchTest, NamedArgumentsReachTheirParameters) {
+  VARIANT r;
+  VariantInit(&r);
+  VARIANT args[] = {Long(10), Long(3)};  // b = 10 (named), then a = 3 (positional)
+  DISPID named[] = {1};
+  DISPPARAMS one{args, named, 2, 1};
+  ASSERT_EQ(disp_->Invoke(Id(u"Subtract"), IID_NULL, 0, DISPATCH_METHOD, &one, &r, nullptr, nullptr), S_OK);
+  EXPECT_EQ(r.lVal, 3 - 10);
+  DISPID both[] = {1, 0};  // b = 10, a = 3
+  DISPPARAMS two{args, both, 2, 2};
+  ASSERT_EQ(disp_->Invoke(Id(u"Subtract"), IID_NULL, 0, DISPATCH_METHOD, &two, &r, nullptr, nullptr), S_OK);
+  EXPECT_EQ(r.lVal, 3 - 10);
+
+  UINT argErr = 99;
+  DISPID unknown[] = {2};  // the [retval] is no argument
+  DISPPARAMS bad{args, unknown, 2, 1};
+  EXPECT_EQ(disp_->Invoke(Id(u"Subtract"), IID_NULL, 0, DISPATCH_METHOD, &bad, &r, nullptr, &argErr),
+            DISP_E_PARAMNOTFOUND);
+  EXPECT_EQ(argErr, 0u);
+  DISPID twice[] = {0, 0};
+  DISPPARAMS same{args, twice, 2, 2};
+  EXPECT_EQ(disp_->Invoke(Id(u"Subtract"), IID_NULL, 0, DISPATCH_METHOD, &same, &r, nullptr, &argErr),
+            DISP_E_PARAMNOTFOUND);
+  EXPECT_EQ(argErr, 1u);
+  DISPID put[] = {DISPID_PROPERTYPUT};  // only a put takes its value that way
+  DISPPARAMS notAPut{args, put, 2, 1};
+  EXPECT_EQ(disp_->Invoke(Id(u"Subtract"), IID_NULL, 0, DISPATCH_METHOD, &notAPut, &r, nullptr, nullptr),
+            DISP_E_PARAMNOTFOUND);
+
+  // An indexed put: the value named, the index positional.
+  VARIANT item[] = {Long(77), Long(1)};
+  DISPID value[] = {DISPID_PROPERTYPUT};
+  DISPPARAMS indexed{item, value, 2, 1};
+  ASSERT_EQ(disp_->Invoke(Id(u"Item"), IID_NULL, 0, DISPATCH_PROPERTYPUT, &indexed, nullptr, nullptr, nullptr), S_OK);
+  LONG direct = 0;
+  ASSERT_EQ(calc_->get_Item(1, &direct), S_OK);
+  EXPECT_EQ(direct, 77);
 }
 
 TEST_F(DispatchTest, WrongKindsAndIdsAreNotFound) {
@@ -206,7 +249,7 @@ TEST_F(DispatchTest, FailingMemberFillsExceptionInfoFromErrorInfo) {
   EXCEPINFO excep;
   TextArg path(u"/no/such/dir/x.S19");
   ASSERT_EQ(Call(Id(u"Fail"), DISPATCH_METHOD, {path.v}, nullptr, &excep), DISP_E_EXCEPTION);
-  EXPECT_EQ(excep.scode, TESTCALC_E_FAIL);
+  EXPECT_EQ(excep.scode, kCalcFailure);
   EXPECT_EQ(std::u16string(excep.bstrDescription), u"Cannot open /no/such/dir/x.S19");
   EXPECT_EQ(std::u16string(excep.bstrSource), u"Test.Calc.1");
   EXPECT_EQ(std::u16string(excep.bstrHelpFile), u"calc.hlp");
@@ -286,8 +329,7 @@ TEST_F(DispatchTest, NarrowAndUnsignedValuesReachTheMemberWhole) {
   UINT argErr = 99;
   EXPECT_EQ(Call(Id(u"DescribeAll"), DISPATCH_METHOD, {Long(7), yes.v, Long(-1), Long(2), Long(3)}, &r, nullptr,
                  &argErr),
-            DISP_E_OVERFLOW);
-  EXPECT_EQ(argErr, 2u);  // w
+            DISP_E_OVERFLOW);  // w
   EXPECT_EQ(r.vt, VT_EMPTY);
 }
 
@@ -306,8 +348,8 @@ TEST_F(DispatchTest, FloatingPointParametersAndResults) {
   EXPECT_EQ(r.dblVal, 13.0);
 }
 
-// Through the type information directly: a description whose ids are far
-// apart, with a method and a get sharing an id, and two puts sharing one.
+// Through the type information directly: a description of the same table
+// whose ids are far apart, a get and a method sharing one, two puts another.
 TEST_F(DispatchTest, InvokePicksTheFirstDeclaredMemberOfARequestedKind) {
   ComPtr<ITypeLib> lib;
   ASSERT_EQ(LoadTypeLib(kComponent.c_str(), &lib), S_OK);
@@ -320,12 +362,12 @@ TEST_F(DispatchTest, InvokePicksTheFirstDeclaredMemberOfARequestedKind) {
   VARIANT r;
   VariantInit(&r);
   ASSERT_EQ(info->Invoke(self, 5000000, DISPATCH_METHOD | DISPATCH_PROPERTYGET, &none, &r, nullptr, nullptr), S_OK);
-  EXPECT_EQ(r.vt, VT_I2);  // the method, declared first
-  EXPECT_EQ(r.iVal, -9);
-  ASSERT_EQ(info->Invoke(self, 5000000, DISPATCH_PROPERTYGET, &none, &r, nullptr, nullptr), S_OK);
-  EXPECT_EQ(r.vt, VT_I4);
+  EXPECT_EQ(r.vt, VT_I4);  // the get, declared first
   EXPECT_EQ(r.lVal, 41);
-  EXPECT_EQ(info->Invoke(self, 5000000, DISPATCH_PROPERTYPUT, &none, &r, nullptr, nullptr), DISP_E_MEMBERNOTFOUND);
+  ASSERT_EQ(info->Invoke(self, 5000000, DISPATCH_METHOD, &none, &r, nullptr, nullptr), S_OK);
+  EXPECT_EQ(r.vt, VT_I2);
+  EXPECT_EQ(r.iVal, -9);
+  EXPECT_EQ(info->Invoke(self, 5000000, DISPATCH_PROPERTYPUT, &none, &r, nullptr, nullptr), DISP_E_BADPARAMCOUNT);
 
   VARIANT value = Long(1234);
   DISPID put = DISPID_PROPERTYPUT;
@@ -335,7 +377,7 @@ TEST_F(DispatchTest, InvokePicksTheFirstDeclaredMemberOfARequestedKind) {
   LONG direct = 0;
   calc_->get_Value(&direct);
   EXPECT_EQ(direct, 1234);
-  SHORT small = 0;
+  short small = 0;
   calc_->get_Small(&small);
   EXPECT_EQ(small, -9);  // the second put of id -7 was not called
 
@@ -346,192 +388,11 @@ TEST_F(DispatchTest, InvokePicksTheFirstDeclaredMemberOfARequestedKind) {
   for (MEMBERID missing : {0, 2, 4, -8, -6, 4999999, 5000001, -2147483647 - 1, 2147483647}) {
     EXPECT_EQ(info->Invoke(self, missing, 0xF, &none, &r, nullptr, nullptr), DISP_E_MEMBERNOTFOUND) << missing;
   }
-  // Ids around the compact range of the dual interface find nothing either.
-  for (DISPID missing : {0, -1, 13, -2147483647 - 1, 2147483647}) {
+  // Ids around the compact range of the dual interface find nothing either,
+  // nor do IDispatch's own members.
+  for (DISPID missing : {0, -1, 13, 0x60010000, -2147483647 - 1, 2147483647}) {
     EXPECT_EQ(Call(missing, DISPATCH_METHOD | DISPATCH_PROPERTYGET, {}, &r), DISP_E_MEMBERNOTFOUND) << missing;
   }
-}
-
-TEST_F(DispatchTest, TypeInfoDescribesMembersInInterfaceOrder) {
-  ComPtr<ITypeInfo> info;
-  ASSERT_EQ(disp_->GetTypeInfo(0, 0, &info), S_OK);
-  TYPEATTR* attr = nullptr;
-  ASSERT_EQ(info->GetTypeAttr(&attr), S_OK);
-  EXPECT_TRUE(attr->guid == IID_ITestCalc);
-  EXPECT_EQ(attr->typekind, TKIND_DISPATCH);
-  EXPECT_TRUE(attr->wTypeFlags & TYPEFLAG_FDUAL);
-  EXPECT_EQ(attr->cFuncs, 18);
-  EXPECT_EQ(attr->cbSizeVft, 25 * sizeof(void*));
-  const WORD count = attr->cFuncs;
-  info->ReleaseTypeAttr(attr);
-
-  std::vector<std::pair<std::u16string, INVOKEKIND>> members;
-  for (UINT i = 0; i < count; ++i) {
-    FUNCDESC* fd = nullptr;
-    ASSERT_EQ(info->GetFuncDesc(i, &fd), S_OK);
-    BSTR name = nullptr;
-    UINT got = 0;
-    ASSERT_EQ(info->GetNames(fd->memid, &name, 1, &got), S_OK);
-    members.emplace_back(name, fd->invkind);
-    EXPECT_EQ(fd->oVft, static_cast<SHORT>((7 + i) * sizeof(void*)));
-    if (i == 8) {  // Subtract(a, b, [out, retval] result)
-      EXPECT_EQ(fd->cParams, 3);
-      EXPECT_EQ(fd->lprgelemdescParam[0].tdesc.vt, VT_I4);
-      EXPECT_EQ(fd->lprgelemdescParam[2].tdesc.vt, VT_PTR);
-      EXPECT_EQ(fd->lprgelemdescParam[2].tdesc.lptdesc->vt, VT_I4);
-      EXPECT_EQ(fd->lprgelemdescParam[2].paramdesc.wParamFlags, PARAMFLAG_FOUT | PARAMFLAG_FRETVAL);
-    }
-    SysFreeString(name);
-    info->ReleaseFuncDesc(fd);
-  }
-  ASSERT_EQ(members.size(), 18u);
-  EXPECT_EQ(members[0], std::make_pair(std::u16string(u"Value"), INVOKE_PROPERTYGET));
-  EXPECT_EQ(members[1], std::make_pair(std::u16string(u"Value"), INVOKE_PROPERTYPUT));
-  EXPECT_EQ(members[8], std::make_pair(std::u16string(u"Subtract"), INVOKE_FUNC));
-  FUNCDESC* none = nullptr;
-  EXPECT_EQ(info->GetFuncDesc(18, &none), TYPE_E_ELEMENTNOTFOUND);
-
-  BSTR names[4] = {};
-  UINT got = 0;
-  ASSERT_EQ(info->GetNames(5, names, 4, &got), S_OK);
-  ASSERT_EQ(got, 3u);  // Subtract, a, b ([retval] is not a dispatch argument)
-  EXPECT_EQ(std::u16string(names[2]), u"b");
-  for (UINT i = 0; i < got; ++i) SysFreeString(names[i]);
-
-  BSTR doc = nullptr;
-  ASSERT_EQ(info->GetDocumentation(7, nullptr, &doc, nullptr, nullptr), S_OK);
-  EXPECT_EQ(std::u16string(doc), u"method Fail");
-  SysFreeString(doc);
-}
-
-TEST_F(DispatchTest, LibraryListsItsTypesAndAttributes) {
-  ComPtr<ITypeLib> lib;
-  ASSERT_EQ(LoadTypeLib(kComponent.c_str(), &lib), S_OK);
-  ASSERT_EQ(lib->GetTypeInfoCount(), 5u);
-  TYPEKIND kind;
-  ASSERT_EQ(lib->GetTypeInfoType(1, &kind), S_OK);
-  EXPECT_EQ(kind, TKIND_COCLASS);
-  ASSERT_EQ(lib->GetTypeInfoType(3, &kind), S_OK);
-  EXPECT_EQ(kind, TKIND_ALIAS);
-  ASSERT_EQ(lib->GetTypeInfoType(4, &kind), S_OK);
-  EXPECT_EQ(kind, TKIND_INTERFACE);
-  EXPECT_EQ(lib->GetTypeInfoType(5, &kind), TYPE_E_ELEMENTNOTFOUND);
-
-  TLIBATTR* attr = nullptr;
-  ASSERT_EQ(lib->GetLibAttr(&attr), S_OK);
-  EXPECT_TRUE(attr->guid == LIBID_TestCalcLib);
-  EXPECT_EQ(attr->wMajorVerNum, 1);
-  EXPECT_EQ(attr->wMinorVerNum, 0);
-  lib->ReleaseTLibAttr(attr);
-
-  BSTR name = nullptr, doc = nullptr;
-  ASSERT_EQ(lib->GetDocumentation(-1, &name, &doc, nullptr, nullptr), S_OK);
-  EXPECT_EQ(std::u16string(name), u"TESTCALCLib");
-  EXPECT_EQ(std::u16string(doc), u"TestCalc 1.0 Type Library");
-  SysFreeString(name);
-  SysFreeString(doc);
-
-  // The class: default interface and default source interface.
-  ComPtr<ITypeInfo> coclass;
-  ASSERT_EQ(lib->GetTypeInfoOfGuid(CLSID_TestCalc, &coclass), S_OK);
-  HREFTYPE ref = 0;
-  INT flags = 0;
-  ASSERT_EQ(coclass->GetRefTypeOfImplType(1, &ref), S_OK);
-  ASSERT_EQ(coclass->GetImplTypeFlags(1, &flags), S_OK);
-  EXPECT_EQ(flags, IMPLTYPEFLAG_FDEFAULT | IMPLTYPEFLAG_FSOURCE);
-  ComPtr<ITypeInfo> events;
-  ASSERT_EQ(coclass->GetRefTypeInfo(ref, &events), S_OK);
-  TYPEATTR* ta = nullptr;
-  ASSERT_EQ(events->GetTypeAttr(&ta), S_OK);
-  EXPECT_TRUE(ta->guid == DIID_ITestCalcEvents);
-  EXPECT_EQ(ta->cFuncs, 0);
-  events->ReleaseTypeAttr(ta);
-
-  OLECHAR probe[] = u"mode_auto";
-  BOOL found = FALSE;
-  ASSERT_EQ(lib->IsName(probe, 0, &found), S_OK);
-  EXPECT_TRUE(found);
-  EXPECT_EQ(std::u16string(probe), u"MODE_AUTO");
-}
-
-TEST_F(DispatchTest, LibrariesWithoutAValidTableDoNotLoad) {
-  ComPtr<ITypeLib> lib;
-  const std::u16string noExport = quillon::Utf8ToUtf16(TEST_NOEXPORT_PATH);
-  EXPECT_EQ(LoadTypeLib(noExport.c_str(), &lib), TYPE_E_CANTLOADLIBRARY);  // malformed table
-  EXPECT_EQ(LoadTypeLib(u"/nonexistent/lib.so", &lib), TYPE_E_CANTLOADLIBRARY);
-  EXPECT_EQ(LoadTypeLib(quillon::Utf8ToUtf16(dir_ + "/x.tlb").c_str(), &lib), TYPE_E_CANTLOADLIBRARY);
-  EXPECT_EQ(lib.Get(), nullptr);
-}
-
-// Slots are unique within an interface, not across interfaces.
-TEST_F(DispatchTest, SlotsAreCheckedPerInterface) {
-  ComPtr<ITypeLib> lib;
-  ASSERT_EQ(LoadTypeLib(quillon::Utf8ToUtf16(TEST_SLOTS_PATH).c_str(), &lib), S_OK);
-  ASSERT_EQ(lib->GetTypeInfoCount(), 2u);
-  for (UINT t = 0; t < 2; ++t) {
-    ComPtr<ITypeInfo> info;
-    ASSERT_EQ(lib->GetTypeInfo(t, &info), S_OK);
-    FUNCDESC* fd = nullptr;
-    ASSERT_EQ(info->GetFuncDesc(t == 0 ? 2 : 1, &fd), S_OK);
-    EXPECT_EQ(fd->oVft, static_cast<SHORT>(200 * sizeof(void*)));
-    info->ReleaseFuncDesc(fd);
-  }
-  ComPtr<ITypeLib> twice;
-  EXPECT_EQ(LoadTypeLib(quillon::Utf8ToUtf16(TEST_SLOTS_TWICE_PATH).c_str(), &twice), TYPE_E_CANTLOADLIBRARY);
-  EXPECT_EQ(twice.Get(), nullptr);
-}
-
-TEST_F(DispatchTest, RegistrationRoundTripLeavesUnrelatedKeys) {
-  const std::u16string libid = u"{6A1C39E2-5B0D-4C7E-9F21-3D8E4B7A0C14}";
-  const std::u16string iid = u"{6A1C39E2-5B0D-4C7E-9F21-3D8E4B7A0C12}";
-  ComPtr<ITypeLib> notYet;
-  EXPECT_EQ(LoadRegTypeLib(LIBID_TestCalcLib, 1, 0, 0, &notYet), TYPE_E_LIBNOTREGISTERED);
-
-  ASSERT_EQ(SetString(HKEY_CLASSES_ROOT, u"Interface\\{00000000-0000-0000-0000-000000000001}", u"", u"Other"),
-            ERROR_SUCCESS);
-  ASSERT_EQ(SetString(HKEY_CLASSES_ROOT, u"TypeLib\\" + libid + u"\\2.0", u"", u"another version"), ERROR_SUCCESS);
-
-  ComPtr<ITypeLib> lib;
-  ASSERT_EQ(LoadTypeLib(kComponent.c_str(), &lib), S_OK);
-  ASSERT_EQ(RegisterTypeLib(lib.Get(), kComponent.c_str(), u"/opt/help/"), S_OK);
-  std::u16string value;
-  ASSERT_EQ(GetString(HKEY_CLASSES_ROOT, u"TypeLib\\" + libid + u"\\1.0", u"", &value), ERROR_SUCCESS);
-  EXPECT_EQ(value, u"TestCalc 1.0 Type Library");
-  ASSERT_EQ(GetString(HKEY_CLASSES_ROOT, u"TypeLib\\" + libid + u"\\1.0\\0\\win64", u"", &value), ERROR_SUCCESS);
-  EXPECT_EQ(value, kComponent);
-  ASSERT_EQ(GetString(HKEY_CLASSES_ROOT, u"TypeLib\\" + libid + u"\\1.0\\FLAGS", u"", &value), ERROR_SUCCESS);
-  EXPECT_EQ(value, u"0");
-  ASSERT_EQ(GetString(HKEY_CLASSES_ROOT, u"TypeLib\\" + libid + u"\\1.0\\HELPDIR", u"", &value), ERROR_SUCCESS);
-  EXPECT_EQ(value, u"/opt/help/");
-  ASSERT_EQ(GetString(HKEY_CLASSES_ROOT, u"Interface\\" + iid, u"", &value), ERROR_SUCCESS);
-  EXPECT_EQ(value, u"ITestCalc");
-  ASSERT_EQ(GetString(HKEY_CLASSES_ROOT, u"Interface\\" + iid + u"\\ProxyStubClsid32", u"", &value), ERROR_SUCCESS);
-  EXPECT_EQ(value, u"{00020424-0000-0000-C000-000000000046}");
-  ASSERT_EQ(GetString(HKEY_CLASSES_ROOT, u"Interface\\{6A1C39E2-5B0D-4C7E-9F21-3D8E4B7A0C13}\\ProxyStubClsid32",
-                      u"", &value), ERROR_SUCCESS);
-  EXPECT_EQ(value, u"{00020420-0000-0000-C000-000000000046}");  // pure dispatch interface
-  ASSERT_EQ(GetString(HKEY_CLASSES_ROOT, u"Interface\\" + iid + u"\\TypeLib", u"Version", &value), ERROR_SUCCESS);
-  EXPECT_EQ(value, u"1.0");
-
-  ComPtr<ITypeLib> registered;
-  ASSERT_EQ(LoadRegTypeLib(LIBID_TestCalcLib, 1, 0, 0x409, &registered), S_OK);  // falls back to locale 0
-  EXPECT_EQ(registered->GetTypeInfoCount(), 5u);
-  EXPECT_EQ(LoadRegTypeLib(LIBID_TestCalcLib, 1, 1, 0, &registered), TYPE_E_LIBNOTREGISTERED);
-
-  ASSERT_EQ(UnRegisterTypeLib(LIBID_TestCalcLib, 1, 0, 0, SYS_WIN64), S_OK);
-  EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, u"TypeLib\\" + libid + u"\\1.0"));
-  EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, u"TypeLib\\" + libid + u"\\2.0"));
-  EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, u"Interface\\" + iid));
-  EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, u"Interface\\{00000000-0000-0000-0000-000000000001}"));
-  EXPECT_EQ(LoadRegTypeLib(LIBID_TestCalcLib, 1, 0, 0, &registered), TYPE_E_LIBNOTREGISTERED);
-  EXPECT_EQ(UnRegisterTypeLib(LIBID_TestCalcLib, 1, 0, 0, SYS_WIN64), TYPE_E_REGISTRYACCESS);
-
-  // The last version gone, the library key goes too.
-  ASSERT_EQ(RegisterTypeLib(lib.Get(), kComponent.c_str(), u""), S_OK);
-  ASSERT_EQ(RegDeleteTreeW(HKEY_CLASSES_ROOT, (u"TypeLib\\" + libid + u"\\2.0").c_str()), ERROR_SUCCESS);
-  ASSERT_EQ(UnRegisterTypeLib(LIBID_TestCalcLib, 1, 0, 0, SYS_WIN64), S_OK);
-  EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, u"TypeLib\\" + libid));
-  EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, u"TypeLib"));
 }
 
 }  // namespace

@@ -2,7 +2,12 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <clocale>
+#include <cstdlib>
+#include <filesystem>
 #include <string>
+
+#include <unistd.h>
 
 #include "quillon_text.h"
 
@@ -86,26 +91,6 @@ TEST(VariantChangeType, RangesOfEachTarget) {
   ASSERT_EQ(To(Var(u"&HFFFF"), VT_I2, &out), S_OK);
   EXPECT_EQ(out.v.iVal, -1);
   EXPECT_EQ(To(Var(u"&H10000"), VT_I2, &out), DISP_E_OVERFLOW);
-}
-
-// The automation library reads numbers the way a U.S. English user writes
-// them: separators between digits, a currency sign, negatives in
-// parentheses or with the sign behind.
-TEST(VariantChangeType, TextInTheUsersNumberFormat) {
-  Var out;
-  const std::pair<const char16_t*, LONG> cases[] = {
-      {u"1,000", 1000}, {u"1,,0", 10}, {u"$5", 5}, {u"5$", 5},  {u"(5)", -5}, {u"5-", -5},
-      {u"+7", 7},       {u" 12 ", 12}, {u"1e5+", 100000}, {u"-&H10", 16}, {u"000", 0}, {u".5e1", 5}};
-  for (const auto& [text, expected] : cases) {
-    ASSERT_EQ(To(Var(text), VT_I4, &out), S_OK) << quillon::ToUtf8(text);
-    EXPECT_EQ(out.v.lVal, expected) << quillon::ToUtf8(text);
-  }
-  ASSERT_EQ(To(Var(u"$1,234.50"), VT_R8, &out), S_OK);
-  EXPECT_EQ(out.v.dblVal, 1234.5);
-  for (const char16_t* bad : {u",5", u"(5", u"5)", u"$1e3", u"1e", u"1e2.5", u"&O8", u"1 000", u"--5"}) {
-    EXPECT_EQ(To(Var(bad), VT_I4, &out), DISP_E_TYPEMISMATCH) << quillon::ToUtf8(bad);
-  }
-  EXPECT_EQ(To(Var(u"&HFFFFFFFFFFFFFFFF"), VT_R8, &out), DISP_E_OVERFLOW);
 }
 
 // Text rounds by its exact decimal value, not by the nearest double.
@@ -205,15 +190,61 @@ TEST(VariantChangeType, ByReferenceSourcesAndInPlace) {
   EXPECT_EQ(same.v.iVal, 123);
 }
 
-TEST(VariantCopy, StringsAreCopiedNotShared) {
-  Var a(u"text");
-  Var b;
-  ASSERT_EQ(VariantCopy(&b.v, &a.v), S_OK);
-  ASSERT_EQ(b.v.vt, VT_BSTR);
-  EXPECT_NE(b.v.bstrVal, a.v.bstrVal);
-  EXPECT_EQ(std::u16string(b.v.bstrVal), u"text");
-  ASSERT_EQ(VariantCopy(&b.v, &b.v), S_OK);  // self copy keeps it
-  EXPECT_EQ(std::u16string(b.v.bstrVal), u"text");
+// The number forms of the English (United States) locale: signs before or
+// after, parentheses, grouping commas, a currency sign, hexadecimal bits.
+TEST(VariantChangeType, TextInTheAutomationLibrarysNumberForms) {
+  Var out;
+  const std::pair<const char16_t*, LONG> cases[] = {
+      {u"5-", -5},   {u"+5", 5},     {u"(5)", -5}, {u" ( 7 ) ", -7}, {u"(-5)", -5},       {u"1,000", 1000},
+      {u"1,2,3", 123}, {u"1,,0", 10}, {u".5e1", 5}, {u"$5", 5},       {u"5$", 5},          {u"1e5+", 100000},
+      {u"-&H10", 16}, {u"000", 0}};
+  for (const auto& [text, expected] : cases) {
+    ASSERT_EQ(To(Var(text), VT_I4, &out), S_OK) << quillon::ToUtf8(text);
+    EXPECT_EQ(out.v.lVal, expected) << quillon::ToUtf8(text);
+  }
+  for (const char16_t* bad : {u"-5-", u",5", u"(5", u"5)", u"1e+", u"$1e3", u"1e2.5", u"&O8", u"1 000", u"--5"}) {
+    EXPECT_EQ(To(Var(bad), VT_I4, &out), DISP_E_TYPEMISMATCH) << quillon::ToUtf8(bad);
+  }
+  ASSERT_EQ(To(Var(u"$1,234.50"), VT_R8, &out), S_OK);
+  EXPECT_EQ(out.v.dblVal, 1234.5);
+  EXPECT_EQ(To(Var(u"&HFFFFFFFFFFFFFFFF"), VT_R8, &out), DISP_E_OVERFLOW);
+  ASSERT_EQ(To(Var(u"1e-400"), VT_R8, &out), S_OK);  // too small is zero
+  EXPECT_EQ(out.v.dblVal, 0.0);
+  EXPECT_EQ(To(Var(u"1e400"), VT_R8, &out), DISP_E_OVERFLOW);
+  EXPECT_EQ(To(Var(u"18446744073709551616"), VT_UI8, &out), DISP_E_OVERFLOW);
+  ASSERT_EQ(To(Var(u"18446744073709551615"), VT_UI8, &out), S_OK);  // exact beyond a double
+  EXPECT_EQ(out.v.ullVal, 18446744073709551615ull);
+  ASSERT_EQ(To(Var::Double(1e20), VT_BSTR, &out), S_OK);
+  EXPECT_EQ(std::u16string(out.v.bstrVal), u"1E+20");
+  Var single;
+  single.v.vt = VT_R4;
+  single.v.fltVal = 0.1f;
+  ASSERT_EQ(To(single, VT_BSTR, &out), S_OK);
+  EXPECT_EQ(std::u16string(out.v.bstrVal), u"0.1");  // a single's 7 digits
+}
+
+// A process whose locale writes numbers as "1,5" still reads and writes
+// "1.5". The locale is built for the test in a temporary folder.
+TEST(VariantChangeType, TheProcessLocaleDoesNotChangeNumbers) {
+  // One folder per process: other builds may run this test at the same time.
+  const std::string dir =
+      (std::filesystem::temp_directory_path() / ("quillon-locale-" + std::to_string(getpid()))).string();
+  std::filesystem::create_directories(dir);
+  ASSERT_EQ(std::system(("localedef -i de_DE -f UTF-8 " + dir + "/de_DE.UTF-8 2>/dev/null").c_str()), 0);
+  setenv("LOCPATH", dir.c_str(), 1);
+  ASSERT_NE(std::setlocale(LC_ALL, "de_DE.UTF-8"), nullptr);
+  ASSERT_STREQ(std::localeconv()->decimal_point, ",");
+  Var out;
+  const HRESULT read = To(Var(u"1.5"), VT_R8, &out);
+  const double value = out.v.dblVal;
+  const HRESULT written = To(Var::Double(2.25), VT_BSTR, &out);
+  const std::u16string text = written == S_OK ? std::u16string(out.v.bstrVal) : u"";
+  std::setlocale(LC_ALL, "C");
+  unsetenv("LOCPATH");
+  std::filesystem::remove_all(dir);
+  ASSERT_EQ(read, S_OK);
+  EXPECT_EQ(value, 1.5);
+  EXPECT_EQ(text, u"2.25");
 }
 
 }  // namespace

@@ -1,0 +1,25 @@
+# Reads the IPreferences methods from the generated header, in declaration
+# order, and writes them as a table of {name, slot, get, parameter count}
+# rows for the interface
+# test: `cmake -DHEADER=Quillon.h -DOUT=members.inc -P member_slots.cmake`.
+file(READ "${HEADER}" text)
+string(FIND "${text}" "IPreferences : public IDispatch" start)
+if(start EQUAL -1)
+  message(FATAL_ERROR "${HEADER}: no IPreferences")
+endif()
+string(SUBSTRING "${text}" ${start} -1 text)
+string(FIND "${text}" "};" end)
+string(SUBSTRING "${text}" 0 ${end} text)
+string(REGEX MATCHALL "virtual HRESULT STDMETHODCALLTYPE [A-Za-z0-9_]+\\(" methods "${text}")
+set(rows "// Generated from ${HEADER}.\n")
+foreach(m IN LISTS methods)
+  string(REGEX REPLACE "virtual HRESULT STDMETHODCALLTYPE ([A-Za-z0-9_]+)\\(" "\\1" name "${m}")
+  if(name MATCHES "^get_")
+    set(get "Getter(&IPreferences::${name})")
+  else()
+    set(get "{}")
+  endif()
+  string(APPEND rows "{u\"${name}\", SlotOf(&IPreferences::${name}), ${get}, Arity(&IPreferences::${name})},\n")
+endforeach()
+file(WRITE "${OUT}.tmp" "${rows}")
+file(COPY_FILE "${OUT}.tmp" "${OUT}" ONLY_IF_DIFFERENT)

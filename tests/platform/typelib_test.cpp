@@ -1,0 +1,388 @@
+// Type libraries read from widl's binary format: what they describe, the
+// standard library's types they import, damaged files, registration.
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <vector>
+
+#include "comptr.h"
+#include "test_calc.h"
+#include "test_support.h"
+
+namespace {
+
+const std::u16string kComponent = quillon::Utf8ToUtf16(TEST_COMPONENT_PATH);
+constexpr GUID kStdOle = {0x00020430, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+
+std::u16string Text(BSTR b) {
+  std::u16string s(b ? b : u"");
+  SysFreeString(b);
+  return s;
+}
+
+std::u16string NameOf(ITypeInfo* info, MEMBERID memid = MEMBERID_NIL) {
+  BSTR name = nullptr;
+  EXPECT_EQ(info->GetDocumentation(memid, &name, nullptr, nullptr, nullptr), S_OK);
+  return Text(name);
+}
+
+class TypeLibTest : public TempRegistryTest {
+ protected:
+  void SetUp() override {
+    TempRegistryTest::SetUp();
+    ASSERT_EQ(LoadTypeLib(kComponent.c_str(), &lib_), S_OK);
+    ASSERT_EQ(lib_->GetTypeInfoOfGuid(IID_ITestCalc, &calc_), S_OK);
+  }
+  ComPtr<ITypeLib> lib_;
+  ComPtr<ITypeInfo> calc_;  // the dual interface as stored: its dispinterface
+};
+
+TEST_F(TypeLibTest, LibraryListsItsTypesInOrder) {
+  const std::pair<const char16_t*, TYPEKIND> expected[] = {
+      {u"_ITestCalcEvents", TKIND_DISPATCH}, {u"TestCalc", TKIND_COCLASS}, {u"ITestCalc", TKIND_DISPATCH},
+      {u"Calc_Mode", TKIND_ALIAS},           {nullptr, TKIND_ENUM},       {u"ITestCalcScattered", TKIND_DISPATCH}};
+  ASSERT_EQ(lib_->GetTypeInfoCount(), 6u);
+  for (UINT i = 0; i < 6; ++i) {
+    TYPEKIND kind;
+    ASSERT_EQ(lib_->GetTypeInfoType(i, &kind), S_OK);
+    EXPECT_EQ(kind, expected[i].second) << i;
+    BSTR name = nullptr;
+    ASSERT_EQ(lib_->GetDocumentation(static_cast<INT>(i), &name, nullptr, nullptr, nullptr), S_OK);
+    if (expected[i].first != nullptr) EXPECT_EQ(Text(name), expected[i].first);
+    else SysFreeString(name);  // the enumeration's made-up name
+  }
+  TYPEKIND kind;
+  EXPECT_EQ(lib_->GetTypeInfoType(6, &kind), TYPE_E_ELEMENTNOTFOUND);
+
+  TLIBATTR* attr = nullptr;
+  ASSERT_EQ(lib_->GetLibAttr(&attr), S_OK);
+  EXPECT_TRUE(attr->guid == LIBID_TESTCALCLib);  // as the .idl states it (widl's fault mended)
+  EXPECT_EQ(attr->wMajorVerNum, 1);
+  EXPECT_EQ(attr->wMinorVerNum, 0);
+  EXPECT_EQ(attr->syskind, SYS_WIN64);
+  lib_->ReleaseTLibAttr(attr);
+  BSTR name = nullptr, doc = nullptr;
+  ASSERT_EQ(lib_->GetDocumentation(-1, &name, &doc, nullptr, nullptr), S_OK);
+  EXPECT_EQ(Text(name), u"TESTCALCLib");
+  EXPECT_EQ(Text(doc), u"TestCalc 1.0 Type Library");
+
+  // The class: default interface and default source interface.
+  ComPtr<ITypeInfo> coclass;
+  ASSERT_EQ(lib_->GetTypeInfoOfGuid(CLSID_TestCalc, &coclass), S_OK);
+  HREFTYPE ref = 0;
+  INT flags = 0;
+  ComPtr<ITypeInfo> implemented;
+  ASSERT_EQ(coclass->GetRefTypeOfImplType(0, &ref), S_OK);
+  ASSERT_EQ(coclass->GetRefTypeInfo(ref, &implemented), S_OK);
+  EXPECT_EQ(NameOf(implemented.Get()), u"ITestCalc");
+  ASSERT_EQ(coclass->GetRefTypeOfImplType(1, &ref), S_OK);
+  ASSERT_EQ(coclass->GetImplTypeFlags(1, &flags), S_OK);
+  EXPECT_EQ(flags, IMPLTYPEFLAG_FDEFAULT | IMPLTYPEFLAG_FSOURCE);
+  ASSERT_EQ(coclass->GetRefTypeInfo(ref, &implemented), S_OK);
+  EXPECT_EQ(NameOf(implemented.Get()), u"_ITestCalcEvents");
+}
+
+// As a dispinterface, the dual interface counts IUnknown's and IDispatch's
+// members first and describes its own as a script sees them.
+TEST_F(TypeLibTest, DispatchHalfOfADualInterface) {
+  TYPEATTR* attr = nullptr;
+  ASSERT_EQ(calc_->GetTypeAttr(&attr), S_OK);
+  EXPECT_EQ(attr->typekind, TKIND_DISPATCH);
+  EXPECT_EQ(attr->wTypeFlags & (TYPEFLAG_FDUAL | TYPEFLAG_FOLEAUTOMATION), TYPEFLAG_FDUAL);
+  EXPECT_EQ(attr->cFuncs, 7 + 18);
+  EXPECT_EQ(attr->cbSizeVft, 7 * sizeof(void*));
+  calc_->ReleaseTypeAttr(attr);
+
+  const char16_t* inherited[] = {u"QueryInterface", u"AddRef",        u"Release", u"GetTypeInfoCount",
+                                 u"GetTypeInfo",    u"GetIDsOfNames", u"Invoke"};
+  for (UINT i = 0; i < 7; ++i) {
+    FUNCDESC* fd = nullptr;
+    ASSERT_EQ(calc_->GetFuncDesc(i, &fd), S_OK);
+    EXPECT_EQ(fd->funckind, FUNC_DISPATCH);
+    EXPECT_EQ(fd->oVft, static_cast<SHORT>(i * sizeof(void*)));
+    EXPECT_EQ(NameOf(calc_.Get(), fd->memid), inherited[i]);
+    calc_->ReleaseFuncDesc(fd);
+  }
+  FUNCDESC* fd = nullptr;
+  ASSERT_EQ(calc_->GetFuncDesc(7 + 8, &fd), S_OK);  // Subtract(a, b, [out, retval] result)
+  EXPECT_EQ(fd->memid, 5);
+  EXPECT_EQ(fd->funckind, FUNC_DISPATCH);
+  EXPECT_EQ(fd->oVft, static_cast<SHORT>(15 * sizeof(void*)));
+  ASSERT_EQ(fd->cParams, 2);  // the [retval] is the result
+  EXPECT_EQ(fd->lprgelemdescParam[1].tdesc.vt, VT_I4);
+  EXPECT_EQ(fd->elemdescFunc.tdesc.vt, VT_I4);
+  calc_->ReleaseFuncDesc(fd);
+  ASSERT_EQ(calc_->GetFuncDesc(7 + 11, &fd), S_OK);  // Fail(path): no result at all
+  EXPECT_EQ(fd->elemdescFunc.tdesc.vt, VT_VOID);
+  calc_->ReleaseFuncDesc(fd);
+  EXPECT_EQ(calc_->GetFuncDesc(25, &fd), TYPE_E_ELEMENTNOTFOUND);
+
+  BSTR names[4] = {};
+  UINT got = 0;
+  ASSERT_EQ(calc_->GetNames(5, names, 4, &got), S_OK);
+  ASSERT_EQ(got, 3u);  // Subtract, a, b
+  EXPECT_EQ(Text(names[0]), u"Subtract");
+  EXPECT_EQ(Text(names[1]), u"a");
+  EXPECT_EQ(Text(names[2]), u"b");
+  ASSERT_EQ(calc_->GetNames(1, names, 4, &got), S_OK);
+  EXPECT_EQ(got, 1u);  // Value: no argument
+  SysFreeString(names[0]);
+  EXPECT_EQ(calc_->GetNames(999, names, 4, &got), TYPE_E_ELEMENTNOTFOUND);
+
+  BSTR doc = nullptr;
+  ASSERT_EQ(calc_->GetDocumentation(7, nullptr, &doc, nullptr, nullptr), S_OK);
+  EXPECT_EQ(Text(doc), u"method Fail");
+}
+
+// The table of operations as it is: own members only, each at its slot,
+// the [retval] a pointer parameter, an HRESULT result.
+TEST_F(TypeLibTest, InterfaceHalfOfADualInterface) {
+  HREFTYPE half = 0;
+  ASSERT_EQ(calc_->GetRefTypeOfImplType(static_cast<UINT>(-1), &half), S_OK);
+  ComPtr<ITypeInfo> table;
+  ASSERT_EQ(calc_->GetRefTypeInfo(half, &table), S_OK);
+  TYPEATTR* attr = nullptr;
+  ASSERT_EQ(table->GetTypeAttr(&attr), S_OK);
+  EXPECT_EQ(attr->typekind, TKIND_INTERFACE);
+  EXPECT_EQ(attr->cFuncs, 18);
+  EXPECT_EQ(attr->cbSizeVft, 25 * sizeof(void*));
+  EXPECT_TRUE(attr->wTypeFlags & TYPEFLAG_FOLEAUTOMATION);
+  table->ReleaseTypeAttr(attr);
+  for (UINT i = 0; i < 18; ++i) {
+    FUNCDESC* fd = nullptr;
+    ASSERT_EQ(table->GetFuncDesc(i, &fd), S_OK);
+    EXPECT_EQ(fd->oVft, static_cast<SHORT>((7 + i) * sizeof(void*)));
+    EXPECT_EQ(fd->funckind, FUNC_PUREVIRTUAL);
+    EXPECT_EQ(fd->elemdescFunc.tdesc.vt, VT_HRESULT);
+    if (i == 8) {
+      ASSERT_EQ(fd->cParams, 3);
+      EXPECT_EQ(fd->lprgelemdescParam[2].tdesc.vt, VT_PTR);
+      EXPECT_EQ(fd->lprgelemdescParam[2].tdesc.lptdesc->vt, VT_I4);
+      EXPECT_EQ(fd->lprgelemdescParam[2].paramdesc.wParamFlags, PARAMFLAG_FOUT | PARAMFLAG_FRETVAL);
+    }
+    table->ReleaseFuncDesc(fd);
+  }
+  BSTR names[3] = {};
+  UINT got = 0;
+  ASSERT_EQ(table->GetNames(1, names, 3, &got), S_OK);
+  EXPECT_EQ(got, 2u);  // Value, pVal
+  EXPECT_EQ(Text(names[0]), u"Value");
+  EXPECT_EQ(Text(names[1]), u"pVal");
+  // And back.
+  ComPtr<ITypeInfo> dispatch;
+  ASSERT_EQ(table->GetRefTypeInfo(static_cast<HREFTYPE>(-1), &dispatch), S_OK);
+  ASSERT_EQ(dispatch->GetTypeAttr(&attr), S_OK);
+  EXPECT_EQ(attr->typekind, TKIND_DISPATCH);
+  dispatch->ReleaseTypeAttr(attr);
+}
+
+// IDispatch and IUnknown come from the standard library built into the
+// platform, with the records their functions take.
+TEST_F(TypeLibTest, BaseInterfacesResolveToTheStandardLibrary) {
+  HREFTYPE ref = 0;
+  ASSERT_EQ(calc_->GetRefTypeOfImplType(0, &ref), S_OK);
+  ComPtr<ITypeInfo> dispatch;
+  ASSERT_EQ(calc_->GetRefTypeInfo(ref, &dispatch), S_OK);
+  TYPEATTR* attr = nullptr;
+  ASSERT_EQ(dispatch->GetTypeAttr(&attr), S_OK);
+  EXPECT_TRUE(attr->guid == IID_IDispatch);
+  EXPECT_EQ(attr->cFuncs, 4);
+  dispatch->ReleaseTypeAttr(attr);
+  EXPECT_EQ(NameOf(dispatch.Get()), u"IDispatch");
+  ComPtr<ITypeLib> standard;
+  UINT index = 0;
+  ASSERT_EQ(dispatch->GetContainingTypeLib(&standard, &index), S_OK);
+  EXPECT_EQ(NameOf(dispatch.Get()), u"IDispatch");
+  BSTR name = nullptr;
+  ASSERT_EQ(standard->GetDocumentation(-1, &name, nullptr, nullptr, nullptr), S_OK);
+  EXPECT_EQ(Text(name), u"stdole");
+  ASSERT_EQ(dispatch->GetRefTypeOfImplType(0, &ref), S_OK);
+  ComPtr<ITypeInfo> unknown;
+  ASSERT_EQ(dispatch->GetRefTypeInfo(ref, &unknown), S_OK);
+  EXPECT_EQ(NameOf(unknown.Get()), u"IUnknown");
+
+  // QueryInterface's riid names the GUID record, in the standard library,
+  // through the dispinterface that inherits it.
+  FUNCDESC* fd = nullptr;
+  ASSERT_EQ(calc_->GetFuncDesc(0, &fd), S_OK);
+  ASSERT_EQ(fd->cParams, 2);
+  ASSERT_EQ(fd->lprgelemdescParam[0].tdesc.vt, VT_PTR);
+  ASSERT_EQ(fd->lprgelemdescParam[0].tdesc.lptdesc->vt, VT_USERDEFINED);
+  ComPtr<ITypeInfo> record;
+  ASSERT_EQ(calc_->GetRefTypeInfo(fd->lprgelemdescParam[0].tdesc.lptdesc->hreftype, &record), S_OK);
+  calc_->ReleaseFuncDesc(fd);
+  EXPECT_EQ(NameOf(record.Get()), u"GUID");
+  ASSERT_EQ(record->GetTypeAttr(&attr), S_OK);
+  EXPECT_EQ(attr->typekind, TKIND_RECORD);
+  EXPECT_EQ(attr->cbSizeInstance, 16u);
+  record->ReleaseTypeAttr(attr);
+  VARDESC* field = nullptr;
+  ASSERT_EQ(record->GetVarDesc(3, &field), S_OK);  // Data4: unsigned char[8]
+  EXPECT_EQ(field->oInst, 8u);
+  ASSERT_EQ(field->elemdescVar.tdesc.vt, VT_CARRAY);
+  EXPECT_EQ(field->elemdescVar.tdesc.lpadesc->cDims, 1);
+  EXPECT_EQ(field->elemdescVar.tdesc.lpadesc->rgbounds[0].cElements, 8u);
+  EXPECT_EQ(field->elemdescVar.tdesc.lpadesc->tdescElem.vt, VT_UI1);
+  record->ReleaseVarDesc(field);
+
+  // The standard library needs no registration.
+  ComPtr<ITypeLib> registered;
+  ASSERT_EQ(LoadRegTypeLib(kStdOle, 2, 0, 0, &registered), S_OK);
+}
+
+TEST_F(TypeLibTest, EnumerationConstantsHaveNamesAndValues) {
+  FUNCDESC* fd = nullptr;
+  ASSERT_EQ(calc_->GetFuncDesc(7 + 14, &fd), S_OK);  // put Mode(value)
+  ASSERT_EQ(fd->cParams, 1);
+  ASSERT_EQ(fd->lprgelemdescParam[0].tdesc.vt, VT_USERDEFINED);
+  ComPtr<ITypeInfo> alias;
+  ASSERT_EQ(calc_->GetRefTypeInfo(fd->lprgelemdescParam[0].tdesc.hreftype, &alias), S_OK);
+  calc_->ReleaseFuncDesc(fd);
+  EXPECT_EQ(NameOf(alias.Get()), u"Calc_Mode");
+  TYPEATTR* attr = nullptr;
+  ASSERT_EQ(alias->GetTypeAttr(&attr), S_OK);
+  ASSERT_EQ(attr->typekind, TKIND_ALIAS);
+  ASSERT_EQ(attr->tdescAlias.vt, VT_USERDEFINED);
+  ComPtr<ITypeInfo> enumeration;
+  ASSERT_EQ(alias->GetRefTypeInfo(attr->tdescAlias.hreftype, &enumeration), S_OK);
+  alias->ReleaseTypeAttr(attr);
+  ASSERT_EQ(enumeration->GetTypeAttr(&attr), S_OK);
+  EXPECT_EQ(attr->typekind, TKIND_ENUM);
+  ASSERT_EQ(attr->cVars, 3);
+  enumeration->ReleaseTypeAttr(attr);
+  const char16_t* names[] = {u"MODE_OFF", u"MODE_ON", u"MODE_AUTO"};
+  for (UINT i = 0; i < 3; ++i) {
+    VARDESC* vd = nullptr;
+    ASSERT_EQ(enumeration->GetVarDesc(i, &vd), S_OK);
+    EXPECT_EQ(vd->varkind, VAR_CONST);
+    EXPECT_EQ(vd->lpvarValue->vt, VT_I4);
+    EXPECT_EQ(vd->lpvarValue->lVal, static_cast<LONG>(i));
+    EXPECT_EQ(NameOf(enumeration.Get(), vd->memid), names[i]);
+    enumeration->ReleaseVarDesc(vd);
+  }
+  LPOLESTR wanted[] = {const_cast<LPOLESTR>(u"mode_on")};
+  MEMBERID id = 0;
+  ASSERT_EQ(enumeration->GetIDsOfNames(wanted, 1, &id), S_OK);
+  EXPECT_EQ(NameOf(enumeration.Get(), id), u"MODE_ON");
+  VARDESC* vd = nullptr;
+  EXPECT_EQ(enumeration->GetVarDesc(3, &vd), TYPE_E_ELEMENTNOTFOUND);
+}
+
+// A file that is not a type library, or a damaged one, is refused as a
+// whole; whatever loads can be walked without harm.
+TEST_F(TypeLibTest, DamagedLibrariesAreRefused) {
+  ComPtr<ITypeLib> lib;
+  EXPECT_EQ(LoadTypeLib(u"/nonexistent/lib.so", &lib), TYPE_E_CANTLOADLIBRARY);
+  EXPECT_EQ(LoadTypeLib(quillon::Utf8ToUtf16(REGISTRY_WRITER_PATH).c_str(), &lib), TYPE_E_CANTLOADLIBRARY);
+  EXPECT_EQ(LoadTypeLib(u"", &lib), E_INVALIDARG);
+
+  std::ifstream in(TEST_TYPELIB_PATH, std::ios::binary);
+  const std::vector<char> good((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  ASSERT_GT(good.size(), 0x200u);
+  const std::string path = dir_ + "/damaged.tlb";
+  const std::u16string wide = quillon::Utf8ToUtf16(path);
+  const auto load = [&](const std::vector<char>& bytes) {
+    std::ofstream(path, std::ios::binary | std::ios::trunc).write(bytes.data(), static_cast<long>(bytes.size()));
+    lib.Reset();
+    return LoadTypeLib(wide.c_str(), &lib);
+  };
+  ASSERT_EQ(load(good), S_OK);
+
+  // A pointer type that points at itself.
+  std::vector<char> cycle = good;
+  std::int32_t header[21];
+  std::memcpy(header, cycle.data(), sizeof header);
+  const std::size_t dir = 0x54 + 4 * static_cast<std::size_t>(header[8]);
+  std::int32_t typeDescs = 0;
+  std::memcpy(&typeDescs, cycle.data() + dir + 9 * 16, 4);  // the type description segment
+  const std::int32_t self = 0;
+  std::memcpy(cycle.data() + typeDescs + 4, &self, 4);  // its first entry is a pointer
+  EXPECT_EQ(load(cycle), TYPE_E_CANTLOADLIBRARY);
+
+  // Every prefix, and every byte changed: refused, or readable throughout.
+  const auto walk = [&] {
+    for (UINT t = 0; t < lib->GetTypeInfoCount(); ++t) {
+      ComPtr<ITypeInfo> info;
+      TYPEATTR* attr = nullptr;
+      if (FAILED(lib->GetTypeInfo(t, &info)) || FAILED(info->GetTypeAttr(&attr))) continue;
+      for (UINT f = 0; f < attr->cFuncs; ++f) {
+        FUNCDESC* fd = nullptr;
+        if (FAILED(info->GetFuncDesc(f, &fd))) continue;
+        BSTR names[8] = {};
+        UINT got = 0;
+        if (SUCCEEDED(info->GetNames(fd->memid, names, 8, &got)))
+          for (UINT n = 0; n < got; ++n) SysFreeString(names[n]);
+        info->ReleaseFuncDesc(fd);
+      }
+      for (UINT v = 0; v < attr->cVars; ++v) {
+        VARDESC* vd = nullptr;
+        if (SUCCEEDED(info->GetVarDesc(v, &vd))) info->ReleaseVarDesc(vd);
+      }
+      info->ReleaseTypeAttr(attr);
+    }
+  };
+  for (std::size_t size = 0; size < good.size(); size += 7) {
+    const HRESULT hr = load(std::vector<char>(good.begin(), good.begin() + static_cast<long>(size)));
+    EXPECT_EQ(hr, TYPE_E_CANTLOADLIBRARY) << "prefix " << size;
+  }
+  for (std::size_t at = 0; at < good.size(); ++at) {
+    std::vector<char> bytes = good;
+    bytes[at] = static_cast<char>(bytes[at] ^ 0x80);
+    const HRESULT hr = load(bytes);
+    ASSERT_TRUE(hr == S_OK || hr == TYPE_E_CANTLOADLIBRARY) << "byte " << at;
+    if (hr == S_OK) walk();
+  }
+}
+
+TEST_F(TypeLibTest, RegistrationRoundTripLeavesUnrelatedKeys) {
+  const std::u16string libid = u"{6A1C39E2-5B0D-4C7E-9F21-3D8E4B7A0C14}";
+  const std::u16string iid = u"{6A1C39E2-5B0D-4C7E-9F21-3D8E4B7A0C12}";
+  ComPtr<ITypeLib> notYet;
+  EXPECT_EQ(LoadRegTypeLib(LIBID_TESTCALCLib, 1, 0, 0, &notYet), TYPE_E_LIBNOTREGISTERED);
+
+  ASSERT_EQ(SetString(HKEY_CLASSES_ROOT, u"Interface\\{00000000-0000-0000-0000-000000000001}", u"", u"Other"),
+            ERROR_SUCCESS);
+  ASSERT_EQ(SetString(HKEY_CLASSES_ROOT, u"TypeLib\\" + libid + u"\\2.0", u"", u"another version"), ERROR_SUCCESS);
+
+  ASSERT_EQ(RegisterTypeLib(lib_.Get(), kComponent.c_str(), u"/opt/help/"), S_OK);
+  std::u16string value;
+  ASSERT_EQ(GetString(HKEY_CLASSES_ROOT, u"TypeLib\\" + libid + u"\\1.0", u"", &value), ERROR_SUCCESS);
+  EXPECT_EQ(value, u"TestCalc 1.0 Type Library");
+  ASSERT_EQ(GetString(HKEY_CLASSES_ROOT, u"TypeLib\\" + libid + u"\\1.0\\0\\win64", u"", &value), ERROR_SUCCESS);
+  EXPECT_EQ(value, kComponent);
+  ASSERT_EQ(GetString(HKEY_CLASSES_ROOT, u"TypeLib\\" + libid + u"\\1.0\\FLAGS", u"", &value), ERROR_SUCCESS);
+  EXPECT_EQ(value, u"0");
+  ASSERT_EQ(GetString(HKEY_CLASSES_ROOT, u"TypeLib\\" + libid + u"\\1.0\\HELPDIR", u"", &value), ERROR_SUCCESS);
+  EXPECT_EQ(value, u"/opt/help/");
+  ASSERT_EQ(GetString(HKEY_CLASSES_ROOT, u"Interface\\" + iid, u"", &value), ERROR_SUCCESS);
+  EXPECT_EQ(value, u"ITestCalc");
+  ASSERT_EQ(GetString(HKEY_CLASSES_ROOT, u"Interface\\" + iid + u"\\ProxyStubClsid32", u"", &value), ERROR_SUCCESS);
+  EXPECT_EQ(value, u"{00020424-0000-0000-C000-000000000046}");
+  ASSERT_EQ(GetString(HKEY_CLASSES_ROOT, u"Interface\\{6A1C39E2-5B0D-4C7E-9F21-3D8E4B7A0C13}\\ProxyStubClsid32",
+                      u"", &value), ERROR_SUCCESS);
+  EXPECT_EQ(value, u"{00020420-0000-0000-C000-000000000046}");  // pure dispatch interface
+  ASSERT_EQ(GetString(HKEY_CLASSES_ROOT, u"Interface\\" + iid + u"\\TypeLib", u"Version", &value), ERROR_SUCCESS);
+  EXPECT_EQ(value, u"1.0");
+
+  ComPtr<ITypeLib> registered;
+  ASSERT_EQ(LoadRegTypeLib(LIBID_TESTCALCLib, 1, 0, 0x409, &registered), S_OK);  // falls back to locale 0
+  EXPECT_EQ(registered->GetTypeInfoCount(), 6u);
+  EXPECT_EQ(LoadRegTypeLib(LIBID_TESTCALCLib, 1, 1, 0, &registered), TYPE_E_LIBNOTREGISTERED);
+
+  ASSERT_EQ(UnRegisterTypeLib(LIBID_TESTCALCLib, 1, 0, 0, SYS_WIN64), S_OK);
+  EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, u"TypeLib\\" + libid + u"\\1.0"));
+  EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, u"TypeLib\\" + libid + u"\\2.0"));
+  EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, u"Interface\\" + iid));
+  EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, u"Interface\\{00000000-0000-0000-0000-000000000001}"));
+  EXPECT_EQ(LoadRegTypeLib(LIBID_TESTCALCLib, 1, 0, 0, &registered), TYPE_E_LIBNOTREGISTERED);
+  EXPECT_EQ(UnRegisterTypeLib(LIBID_TESTCALCLib, 1, 0, 0, SYS_WIN64), TYPE_E_REGISTRYACCESS);
+
+  // The last version gone, the library key goes too.
+  ASSERT_EQ(RegisterTypeLib(lib_.Get(), kComponent.c_str(), u""), S_OK);
+  ASSERT_EQ(RegDeleteTreeW(HKEY_CLASSES_ROOT, (u"TypeLib\\" + libid + u"\\2.0").c_str()), ERROR_SUCCESS);
+  ASSERT_EQ(UnRegisterTypeLib(LIBID_TESTCALCLib, 1, 0, 0, SYS_WIN64), S_OK);
+  EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, u"TypeLib\\" + libid));
+  EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, u"TypeLib"));
+}
+
+}  // namespace
