@@ -185,7 +185,9 @@ TEST_F(DispatchTest, BadArgumentsAreReportedWithTheirPosition) {
 
   EXPECT_EQ(Call(Id(u"Subtract"), DISPATCH_METHOD, {Long(1)}, nullptr), DISP_E_BADPARAMCOUNT);
   EXPECT_EQ(Call(Id(u"Subtract"), DISPATCH_METHOD, {Long(1), Long(2), Long(3)}, nullptr), DISP_E_BADPARAMCOUNT);
-  EXPECT_EQ(Call(Id(u"Value"), DISPATCH_PROPERTYGET, {Long(1)}, nullptr), DISP_E_BADPARAMCOUNT);
+  // An argument to a property that takes none would index what it returns.
+  EXPECT_EQ(Call(Id(u"Value"), DISPATCH_PROPERTYGET, {Long(1)}, nullptr), DISP_E_NOTACOLLECTION);
+  EXPECT_EQ(Call(Id(u"Item"), DISPATCH_PROPERTYGET, {Long(1), Long(2)}, nullptr), DISP_E_BADPARAMCOUNT);
   VARIANT missing;
   VariantInit(&missing);
   missing.vt = VT_ERROR;
@@ -264,9 +266,14 @@ TEST_F(DispatchTest, FailingMemberFillsExceptionInfoFromErrorInfo) {
   EXPECT_EQ(excep.scode, E_INVALIDARG);
   EXPECT_EQ(excep.bstrDescription, nullptr);
   EXPECT_EQ(excep.bstrSource, nullptr);
-  // The indexed get refuses an index: its status comes through the same way.
-  ASSERT_EQ(Call(Id(u"Item"), DISPATCH_PROPERTYGET, {Long(3)}, nullptr, &excep), DISP_E_EXCEPTION);
+  // The indexed get refuses an index: its status comes through the same
+  // way, and the result still has the property's type, zero.
+  VARIANT result;
+  VariantInit(&result);
+  ASSERT_EQ(Call(Id(u"Item"), DISPATCH_PROPERTYGET, {Long(3)}, &result, &excep), DISP_E_EXCEPTION);
   EXPECT_EQ(excep.scode, E_INVALIDARG);
+  EXPECT_EQ(result.vt, VT_I4);
+  EXPECT_EQ(result.lVal, 0);
 }
 
 VARIANT Typed(VARTYPE vt, LONGLONG bits) {
