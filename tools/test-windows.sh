@@ -25,10 +25,10 @@ die() {
 command -v wine >/dev/null && command -v wineboot >/dev/null && command -v wineserver >/dev/null ||
   skip "Wine is not installed (Debian: wine wine64)"
 command -v x86_64-w64-mingw32-g++-posix >/dev/null || skip "the mingw-w64 cross tools are not installed"
-for f in Quillon.dll dispatch_cases.exe file_cases.exe; do
+for f in Quillon.dll quillon.exe dispatch_cases.exe file_cases.exe; do
   [[ -f $win/$f ]] || die "$win/$f is missing: run tools/build-windows.sh first"
 done
-for f in bin/quillon bin/dispatch_cases lib/libQuillon.so; do
+for f in bin/quillon bin/dispatch_cases bin/cli_process_tests lib/libQuillon.so; do
   [[ -e $linux/$f ]] || die "$linux/$f is missing: build the Linux side first"
 done
 
@@ -112,7 +112,12 @@ ours() { grep -i -n -F -e "$clsid" -e "$libid" -e "$iid" -e "Quillon" "$work/$1.
 
 echo "=== the file layer"
 mkdir -p "$work/files"
-if (cd "$work/files" && timeout 300 wine "$dir_unix/file_cases.exe" 2>&1 | tr -d '\r'); then ok "file layer"; else fail "file layer"; fi
+printf 'standard input\r\n' >"$work/input.txt"
+if (cd "$work/files" && timeout 300 wine "$dir_unix/file_cases.exe" <"$work/input.txt" 2>&1 | tr -d '\r'); then
+  ok "file layer"
+else
+  fail "file layer"
+fi
 
 echo "=== registration"
 # Registering and unregistering at once leaves the registry as it was
@@ -148,6 +153,27 @@ cp tests/windows/session.vbs "$WINEPREFIX/drive_c/session.vbs"
 (cd "$work" && QUILLON_REGISTRY=$work/linux-registry.txt "$linux/bin/quillon" register "$linux/lib/libQuillon.so" >/dev/null &&
   QUILLON_REGISTRY=$work/linux-registry.txt "$linux/bin/quillon" new "$WINEPREFIX/drive_c/session/reference.S19")
 if wine_run cscript //nologo 'C:\session.vbs' 'C:\session'; then ok "VBScript session"; else fail "VBScript session"; fi
+
+echo "=== the command-line client's process tests, against quillon.exe"
+# The same tests as on Linux, with quillon.exe and Quillon.dll in their
+# place; left out are those about what Windows does not have (the stand-in's
+# registry file, byte-string file names, /dev and /proc, bash's pipes as
+# file names, the manual page).
+cli_dir="$WINEPREFIX/drive_c/quillon-cli"
+mkdir -p "$cli_dir"
+cp "$win/quillon.exe" "$win/Quillon.dll" "$cli_dir/"
+cli_tests=(NewSetGetShow JsonRoundTripsThroughSetFromJson SeveralFilesInOneProcess DiffAsDiffDoes
+  EmptyNameIsUnreadable MissingPartsOfTheImageAreNamed CheckReportsErrorsAndWarnings
+  CheckNamesValuesOutsideTheEditorsRanges GetReadsPropertiesOnly ControlCharactersAreEscaped
+  FailuresNameTheStatus UsageAndHelp)
+filter=$(printf 'Cli.%s:' "${cli_tests[@]}")
+if QUILLON_TEST_CLI="wine $cli_dir/quillon.exe" QUILLON_TEST_COMPONENT='C:\quillon-cli\Quillon.dll' \
+  timeout 600 "$linux/bin/cli_process_tests" --gtest_filter="$filter" --gtest_brief=1 >"$work/cli.txt" 2>&1; then
+  ok "process tests of quillon.exe: ${#cli_tests[@]} groups"
+else
+  cat "$work/cli.txt"
+  fail "process tests of quillon.exe"
+fi
 
 echo "=== dispatch cases: the system's automation library against our platform"
 mkdir -p "$work/cases-windows"

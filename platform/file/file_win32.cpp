@@ -160,7 +160,9 @@ Reader::~Reader() {
 bool Reader::Examine(bool regularOnly) {
   const HANDLE h = HandleOf(fd_);
   regular_ = GetFileType(h) == FILE_TYPE_DISK;
-  if (regular_ && !StampOfHandle(h, &stamp_)) {
+  // Standard input redirected from a file may not tell its identity (under
+  // Wine it does not); it is read all the same.
+  if (regular_ && !StampOfHandle(h, &stamp_) && owned_) {
     error_ = LastErrno();
     return false;
   }

@@ -1,6 +1,7 @@
 // The file layer on Windows, checked under Wine in an empty folder: a file
 // is replaced whole or not at all, failures say why, streams and locks work.
-// Prints each failed check and exits 1 when any failed.
+// Standard input is to hold "standard input" and CR LF. Prints each failed
+// check and exits 1 when any failed.
 #include <cstdio>
 #include <string>
 
@@ -50,6 +51,10 @@ int main() {
   Reader small;
   std::string text;
   Check(small.Open("a.S19", true) && !ReadAll(small, 3, &text), "input beyond the bound is refused");
+
+  Reader input;
+  Check(input.OpenStandardInput() && ReadAll(input, 1000, &text) && text == "standard input\r\n",
+        "standard input redirected from a file is read as it is");
 
   MemoryFile memory;
   Check(memory.Create("in memory") && !memory.Path().empty(), "a memory file has a name");
