@@ -58,27 +58,20 @@ class Peers : public ::testing::Test {
   std::string F(const std::string& name) { return dir.File(name); }
 };
 
-TEST_F(Peers, SrecCatAcceptsOurFilesAndDecodesTheSameBytes) {
-  for (const PreferencesRecord& r : {DefaultPreferences(), Unusual()}) {
-    ASSERT_EQ(WriteS19(F("ours.S19"), r).status, S_OK);
-    ASSERT_EQ(RunCommand(std::string(SREC_CAT) + " " + F("ours.S19") + " -offset -0x1200 -o " + F("out.bin") +
-                  " -binary 2>" + F("err.txt")),
-              0)
-        << ReadFileBytes(F("err.txt"));
-    EXPECT_EQ(ReadFileBytes(F("err.txt")).find("checksum"), std::string::npos) << ReadFileBytes(F("err.txt"));
-    EXPECT_EQ(ReadFileBytes(F("out.bin")), Stream(r));
-  }
-}
-
-TEST_F(Peers, ObjcopyAcceptsOurFilesAndDecodesTheSameBytes) {
-  for (const PreferencesRecord& r : {DefaultPreferences(), Unusual()}) {
-    ASSERT_EQ(WriteS19(F("ours.S19"), r).status, S_OK);
-    ASSERT_EQ(RunCommand(std::string(OBJCOPY) + " -I srec -O binary " + F("ours.S19") + " " + F("out.bin") + " 2>" +
-                  F("err.txt")),
-              0)
-        << ReadFileBytes(F("err.txt"));
-    EXPECT_EQ(ReadFileBytes(F("err.txt")), "");
-    EXPECT_EQ(ReadFileBytes(F("out.bin")), Stream(r));
+// Each peer turns our file back into the 96 bytes at 0x1200: objcopy
+// without a word, srec_cat with no complaint about a checksum (it warns
+// that the file has no header record).
+TEST_F(Peers, BothAcceptOurFilesAndDecodeTheSameBytes) {
+  const std::string srecCat = std::string(SREC_CAT) + " " + F("ours.S19") + " -offset -0x1200 -o " + F("out.bin") + " -binary";
+  const std::string objcopy = std::string(OBJCOPY) + " -I srec -O binary " + F("ours.S19") + " " + F("out.bin");
+  for (const std::string& peer : {srecCat, objcopy}) {
+    for (const PreferencesRecord& r : {DefaultPreferences(), Unusual()}) {
+      ASSERT_EQ(WriteS19(F("ours.S19"), r).status, S_OK);
+      ASSERT_EQ(RunCommand(peer + " 2>" + F("err.txt")), 0) << ReadFileBytes(F("err.txt"));
+      const std::string err = ReadFileBytes(F("err.txt"));
+      EXPECT_TRUE(peer == srecCat ? err.find("checksum") == std::string::npos : err.empty()) << err;
+      EXPECT_EQ(ReadFileBytes(F("out.bin")), Stream(r)) << peer;
+    }
   }
 }
 
