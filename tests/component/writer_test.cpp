@@ -51,16 +51,6 @@ TEST(WriteS19, WritesTheFileAndReplacesALongerOne) {
   EXPECT_EQ(CountEntries(dir.path()), 1) << "temporary file left behind";
 }
 
-TEST(WriteS19, RelativePathInTheCurrentFolder) {
-  TempDir dir;
-  const auto previous = std::filesystem::current_path();
-  std::filesystem::current_path(dir.path());
-  const WriteResult result = WriteS19("rel.S19", DefaultPreferences());
-  std::filesystem::current_path(previous);
-  ASSERT_EQ(result.status, S_OK) << result.description;
-  EXPECT_EQ(ReadFileBytes(dir.File("rel.S19")), kDefaultFile);
-}
-
 TEST(WriteS19, FilesThatCannotBeCreatedReportFileNotFound) {
   TempDir dir;
   std::filesystem::create_directory(dir.File("sub"));
