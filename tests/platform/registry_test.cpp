@@ -386,8 +386,8 @@ TEST_F(RegistryTest, ThreadsWritingAtOnceLoseNothing) {
 }
 
 TEST(RegistryLocation, FollowsXdgConfigHomeWhenNoOverrideIsSet) {
-  std::string pattern = (std::filesystem::temp_directory_path() / "quillon-xdg-XXXXXX").string();
-  ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+  const quillon::testing::TempDir xdg;
+  const std::string& pattern = xdg.path();
   const char* oldXdg = std::getenv("XDG_CONFIG_HOME");
   const std::string savedXdg = oldXdg ? oldXdg : "";
   unsetenv("QUILLON_REGISTRY");
@@ -398,7 +398,6 @@ TEST(RegistryLocation, FollowsXdgConfigHomeWhenNoOverrideIsSet) {
   RegCloseKey(key);
   EXPECT_TRUE(std::filesystem::exists(pattern + "/quillon/registry.txt"));
   if (oldXdg) setenv("XDG_CONFIG_HOME", savedXdg.c_str(), 1); else unsetenv("XDG_CONFIG_HOME");
-  std::filesystem::remove_all(pattern);
 }
 
 }  // namespace
