@@ -25,7 +25,7 @@ TEST(Vin, DigitsComeFromPositionsFourEightTenAndMissingOnesAreBlanks) {
   EXPECT_EQ(std::string(d, d + 3), std::string(any, any + 3));
   VinDigitsFromText("", d);
   EXPECT_EQ(std::string(d, d + 3), "   ");
-  VinDigitsFromText("1G A   B", d);
+  VinDigitsFromText("1G A   B ", d);  // ends just before position 10
   EXPECT_EQ(std::string(d, d + 3), "AB ");
   // A NUL inside the text ends it.
   VinDigitsFromText(std::string_view("1G A\0  B C", 10), d);
