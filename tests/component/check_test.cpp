@@ -1,4 +1,6 @@
 // The image check: what reading skips or leaves at zero without a word.
+// A whole file and one holding only the end record are checked through
+// `quillon check` (tests/cli).
 #include <gtest/gtest.h>
 
 #include "preferences_record.h"
@@ -14,16 +16,6 @@ const std::string kDefaultFile =
     "S2240012400007008407012E07013A72012E07010000000000000000000000000000000000DD\r\n"
     "S9030000FC\r\n";
 constexpr std::size_t kLine = 78;  // characters per data line with CR LF
-
-TEST(CheckS19Text, AWholeFileIsComplete) {
-  const ImageCheck check = CheckS19Text(kDefaultFile);
-  EXPECT_EQ(check.readStatus, S_OK);
-  EXPECT_TRUE(check.Complete());
-  EXPECT_TRUE(check.CheckValueMatches());
-  EXPECT_EQ(check.storedCheckValue, (std::array<std::uint8_t, 2>{0x4F, 0x15}));
-  EXPECT_EQ(check.recordPresent, (std::array<bool, 3>{true, true, true}));
-  EXPECT_EQ(RecordToBytes(check.record), RecordToBytes(DefaultPreferences()));
-}
 
 // "R224..." for "S224...": the line is not a record, so reading skips it
 // and succeeds; the check names what is missing.
@@ -41,14 +33,6 @@ TEST(CheckS19Text, ASkippedLineIsNamed) {
 
   text = kDefaultFile.substr(0, kLine) + kDefaultFile.substr(3 * kLine);  // lines 2 and 3 gone
   EXPECT_EQ(DescribeRanges(CheckS19Text(text).missing), "bytes 30-76");
-}
-
-TEST(CheckS19Text, EndRecordAloneMissesEverything) {
-  const ImageCheck check = CheckS19Text("S9030000FC\r\n");
-  EXPECT_EQ(check.readStatus, S_OK);
-  EXPECT_EQ(check.missing, (std::vector<ImageRange>{{0, 76}}));
-  EXPECT_FALSE(check.checkValuePresent);
-  EXPECT_FALSE(check.CheckValueMatches());
 }
 
 TEST(CheckS19Text, AWrongCheckValueIsToldApart) {

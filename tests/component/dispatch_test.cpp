@@ -38,14 +38,6 @@ VARIANT I4(LONG v) {
   return x;
 }
 
-VARIANT Text(const std::u16string& s) {
-  VARIANT x;
-  VariantInit(&x);
-  x.vt = VT_BSTR;
-  x.bstrVal = SysAllocStringLen(s.data(), static_cast<UINT>(s.size()));
-  return x;
-}
-
 LONG GetNumber(IDispatch* d, const std::u16string& name, std::vector<VARIANT> index = {}) {
   VARIANT r;
   VariantInit(&r);
@@ -117,40 +109,6 @@ TEST(Dispatch, NamesMapToTheirIds) {
   EXPECT_EQ(d->GetIDsOfNames(IID_NULL, names, 1, 0, &id), DISP_E_UNKNOWNNAME);
 }
 
-TEST(Dispatch, BadArgumentsAreReportedAsSuch) {
-  auto d = NewDispatch();
-  EXPECT_EQ(Call(d.Get(), IdOf(d.Get(), u"Region"), DISPATCH_PROPERTYPUT, {Text(u"abc")}), DISP_E_TYPEMISMATCH);
-  EXPECT_EQ(Call(d.Get(), IdOf(d.Get(), u"FuelDiv"), DISPATCH_PROPERTYPUT, {I4(70000)}), DISP_E_OVERFLOW);
-  EXPECT_EQ(Call(d.Get(), IdOf(d.Get(), u"ColorBalance"), DISPATCH_PROPERTYPUT, {I4(1)}), DISP_E_BADPARAMCOUNT);
-  EXPECT_EQ(Call(d.Get(), 99, DISPATCH_PROPERTYGET, {}), DISP_E_MEMBERNOTFOUND);
-  EXPECT_EQ(GetNumber(d.Get(), u"FuelDiv"), 3) << "a refused put changes nothing";
-}
-
-TEST(Dispatch, FailingMembersFillTheExceptionInfo) {
-  auto d = NewDispatch();
-  EXCEPINFO e{};
-  VARIANT r;
-  VariantInit(&r);
-  EXPECT_EQ(Call(d.Get(), IdOf(d.Get(), u"ColorBalance"), DISPATCH_PROPERTYGET, {I4(3)}, &r, &e), DISP_E_EXCEPTION);
-  EXPECT_EQ(e.scode, E_INVALIDARG);
-  SysFreeString(e.bstrDescription);
-  SysFreeString(e.bstrSource);
-  SysFreeString(e.bstrHelpFile);
-
-  EXCEPINFO w{};
-  const std::string path = ComponentEnvironment::Folder() + "/missing/x.S19";
-  EXPECT_EQ(Call(d.Get(), IdOf(d.Get(), u"WriteS19"), DISPATCH_METHOD, {Text(U16(path))}, nullptr, &w),
-            DISP_E_EXCEPTION);
-  EXPECT_EQ(w.scode, DISP_E_EXCEPTION);
-  ASSERT_NE(w.bstrDescription, nullptr);
-  EXPECT_EQ(std::u16string(w.bstrDescription), u"File not found!");
-  ASSERT_NE(w.bstrSource, nullptr);
-  EXPECT_EQ(std::u16string(w.bstrSource), u"Quillon.Preferences.1");
-  SysFreeString(w.bstrDescription);
-  SysFreeString(w.bstrSource);
-  SysFreeString(w.bstrHelpFile);
-}
-
 // A put through any member changes that member only: catches a field read
 // or written at the wrong offset or width. Every number property with a
 // put, each index of an indexed one (indexes run from 0 to the first a
@@ -210,17 +168,6 @@ TEST(Dispatch, EveryPutChangesItsOwnPropertyOnly) {
       last = now;
     }
   }
-}
-
-TEST(Dispatch, VinAsText) {
-  auto d = NewDispatch();
-  EXPECT_EQ(Call(d.Get(), IdOf(d.Get(), u"VIN"), DISPATCH_PROPERTYPUT, {Text(u"ABCDEFGHIJ")}), S_OK);
-  VARIANT r;
-  VariantInit(&r);
-  ASSERT_EQ(Call(d.Get(), IdOf(d.Get(), u"VIN"), DISPATCH_PROPERTYGET, {}, &r), S_OK);
-  ASSERT_EQ(r.vt, VT_BSTR);
-  EXPECT_EQ(std::u16string(r.bstrVal, SysStringLen(r.bstrVal)), u"1G D   H J 000001");
-  VariantClear(&r);
 }
 
 // Threads each with their own objects; the type description is shared and

@@ -1,5 +1,6 @@
 // The reference readers accept what we write and decode the same bytes, and
-// we read what srec_cat writes with its own options.
+// we read what srec_cat writes with its own options. (Records we refuse,
+// 16-byte or unaligned ones among them, are the reader's tests.)
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
@@ -58,27 +59,20 @@ class Peers : public ::testing::Test {
   std::string F(const std::string& name) { return dir.File(name); }
 };
 
-TEST_F(Peers, SrecCatAcceptsOurFilesAndDecodesTheSameBytes) {
-  for (const PreferencesRecord& r : {DefaultPreferences(), Unusual()}) {
-    ASSERT_EQ(WriteS19(F("ours.S19"), r).status, S_OK);
-    ASSERT_EQ(RunCommand(std::string(SREC_CAT) + " " + F("ours.S19") + " -offset -0x1200 -o " + F("out.bin") +
-                  " -binary 2>" + F("err.txt")),
-              0)
-        << ReadFileBytes(F("err.txt"));
-    EXPECT_EQ(ReadFileBytes(F("err.txt")).find("checksum"), std::string::npos) << ReadFileBytes(F("err.txt"));
-    EXPECT_EQ(ReadFileBytes(F("out.bin")), Stream(r));
-  }
-}
-
-TEST_F(Peers, ObjcopyAcceptsOurFilesAndDecodesTheSameBytes) {
-  for (const PreferencesRecord& r : {DefaultPreferences(), Unusual()}) {
-    ASSERT_EQ(WriteS19(F("ours.S19"), r).status, S_OK);
-    ASSERT_EQ(RunCommand(std::string(OBJCOPY) + " -I srec -O binary " + F("ours.S19") + " " + F("out.bin") + " 2>" +
-                  F("err.txt")),
-              0)
-        << ReadFileBytes(F("err.txt"));
-    EXPECT_EQ(ReadFileBytes(F("err.txt")), "");
-    EXPECT_EQ(ReadFileBytes(F("out.bin")), Stream(r));
+// Each peer turns our file back into the 96 bytes at 0x1200: objcopy
+// without a word, srec_cat with no complaint about a checksum (it warns
+// that the file has no header record).
+TEST_F(Peers, BothAcceptOurFilesAndDecodeTheSameBytes) {
+  const std::string srecCat = std::string(SREC_CAT) + " " + F("ours.S19") + " -offset -0x1200 -o " + F("out.bin") + " -binary";
+  const std::string objcopy = std::string(OBJCOPY) + " -I srec -O binary " + F("ours.S19") + " " + F("out.bin");
+  for (const std::string& peer : {srecCat, objcopy}) {
+    for (const PreferencesRecord& r : {DefaultPreferences(), Unusual()}) {
+      ASSERT_EQ(WriteS19(F("ours.S19"), r).status, S_OK);
+      ASSERT_EQ(RunCommand(peer + " 2>" + F("err.txt")), 0) << ReadFileBytes(F("err.txt"));
+      const std::string err = ReadFileBytes(F("err.txt"));
+      EXPECT_TRUE(peer == srecCat ? err.find("checksum") == std::string::npos : err.empty()) << err;
+      EXPECT_EQ(ReadFileBytes(F("out.bin")), Stream(r)) << peer;
+    }
   }
 }
 
@@ -95,7 +89,7 @@ std::string SrecCatOutput(TempDir& dir, const PreferencesRecord& r, const std::s
   WriteFileBytes(dir.File("stream.bin"), Stream(r));
   const std::string out = dir.File("theirs.S19");
   EXPECT_EQ(RunCommand(std::string(SREC_CAT) + " " + dir.File("stream.bin") + " -binary " + options + " -execution-start-address=0 -o " + out +
-                " -motorola -address-length=3 " + (options.find("obs") == std::string::npos ? "-obs=32" : "") +
+                " -motorola -address-length=3 -obs=32" +
                 " 2>/dev/null"),
             0);
   return ReadFileBytes(out);
@@ -122,16 +116,6 @@ TEST_F(Peers, WeReadWhatSrecCatWrites) {
     PreferencesRecord read = DefaultPreferences();
     EXPECT_EQ(ReadS19Text(text, read), S_OK) << text;
     EXPECT_EQ(RecordToBytes(read), RecordToBytes(r)) << text;
-  }
-}
-
-TEST_F(Peers, WeRefuseSixteenByteRecordsAndUnalignedAddresses) {
-  for (const std::string& options : {std::string("-offset 0x1200 -obs=16"), std::string("-offset 0x1210")}) {
-    const std::string text = SrecCatOutput(dir, Unusual(), options);
-    ASSERT_FALSE(text.empty());
-    PreferencesRecord read = DefaultPreferences();
-    EXPECT_EQ(ReadS19Text(text, read), E_FAIL) << text;
-    EXPECT_EQ(RecordToBytes(read), RecordToBytes(DefaultPreferences()));
   }
 }
 

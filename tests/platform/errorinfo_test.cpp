@@ -28,20 +28,6 @@ std::u16string Description(IErrorInfo* info) {
   return out;
 }
 
-TEST(ErrorInfo, OneObjectAnswersBothInterfacesWithTheSameIdentity) {
-  ComPtr<ICreateErrorInfo> create;
-  ASSERT_EQ(CreateErrorInfo(&create), S_OK);
-  ComPtr<IErrorInfo> info;
-  ASSERT_EQ(create.As(&info), S_OK);
-  ComPtr<IUnknown> a, b;
-  ASSERT_EQ(create.As(&a), S_OK);
-  ASSERT_EQ(info.As(&b), S_OK);
-  EXPECT_EQ(a.Get(), b.Get());
-  ComPtr<IDispatch> none;
-  EXPECT_EQ(info.As(&none), E_NOINTERFACE);
-  EXPECT_EQ(none.Get(), nullptr);
-}
-
 TEST(ErrorInfo, GetHandsTheSlotOverAndEmptiesIt) {
   ASSERT_EQ(SetErrorInfo(0, MakeError(u"first").Get()), S_OK);
   ASSERT_EQ(SetErrorInfo(0, MakeError(u"second").Get()), S_OK);  // replaces

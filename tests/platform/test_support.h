@@ -1,5 +1,6 @@
-// Shared test scaffolding: a temporary folder that holds the registry file
-// for the duration of a test, so no test touches the per-user registry.
+// Shared test scaffolding: a temporary folder (the component tests' TempDir)
+// that holds the registry file for the duration of a test, so no test
+// touches the per-user registry.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -10,38 +11,17 @@
 #include <string>
 
 #include "quillon_text.h"
+#include "temp_dir.h"
 
 class TempRegistryTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::string pattern = (std::filesystem::temp_directory_path() / "quillon-platform-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
-    registry_ = dir_ + "/registry.txt";
-    setenv("QUILLON_REGISTRY", registry_.c_str(), 1);
-  }
-  void TearDown() override {
-    unsetenv("QUILLON_REGISTRY");
-    std::error_code ec;
-    std::filesystem::remove_all(dir_, ec);
-  }
+  void SetUp() override { setenv("QUILLON_REGISTRY", registry_.c_str(), 1); }
+  void TearDown() override { unsetenv("QUILLON_REGISTRY"); }
 
-  std::string ReadRegistryFile() const {
-    std::string text;
-    if (FILE* f = std::fopen(registry_.c_str(), "rb")) {
-      char buf[4096];
-      std::size_t n;
-      while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) text.append(buf, n);
-      std::fclose(f);
-    }
-    return text;
-  }
-  void WriteRegistryFile(const std::string& text) const {
-    FILE* f = std::fopen(registry_.c_str(), "wb");
-    ASSERT_NE(f, nullptr);
-    std::fwrite(text.data(), 1, text.size(), f);
-    std::fclose(f);
-  }
+  std::string ReadRegistryFile() const { return quillon::testing::ReadFileBytes(registry_); }
+  void WriteRegistryFile(const std::string& text) const { quillon::testing::WriteFileBytes(registry_, text); }
+  // Files in the registry's folder.
+  int Entries() const { return quillon::testing::CountEntries(dir_); }
 
   static LONG SetString(HKEY root, const std::u16string& path, const std::u16string& name,
                         const std::u16string& value) {
@@ -72,13 +52,6 @@ class TempRegistryTest : public ::testing::Test {
     return true;
   }
 
-  // Files in the registry's folder.
-  int Entries() const {
-    int n = 0;
-    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir_)) ++n;
-    return n;
-  }
-
   // The description the last failure left on this thread, taken away.
   static std::string ErrorText() {
     IErrorInfo* info = nullptr;
@@ -91,6 +64,7 @@ class TempRegistryTest : public ::testing::Test {
     return out;
   }
 
-  std::string dir_;
-  std::string registry_;
+  quillon::testing::TempDir temp_;
+  const std::string dir_ = temp_.path();
+  const std::string registry_ = dir_ + "/registry.txt";
 };

@@ -1,5 +1,7 @@
 // Type libraries read from widl's binary format: what they describe, the
-// standard library's types they import, damaged files, registration.
+// standard library's types they import, damaged files, registration. The
+// members of the component's own interface (names, slots, ids) are checked
+// against its header in tests/component/interface_test.cpp.
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -12,7 +14,6 @@
 namespace {
 
 const std::u16string kComponent = quillon::Utf8ToUtf16(TEST_COMPONENT_PATH);
-constexpr GUID kStdOle = {0x00020430, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
 
 std::u16string Text(BSTR b) {
   std::u16string s(b ? b : u"");
@@ -53,38 +54,13 @@ TEST_F(TypeLibTest, LibraryListsItsTypesInOrder) {
   }
   TYPEKIND kind;
   EXPECT_EQ(lib_->GetTypeInfoType(6, &kind), TYPE_E_ELEMENTNOTFOUND);
-
-  TLIBATTR* attr = nullptr;
-  ASSERT_EQ(lib_->GetLibAttr(&attr), S_OK);
-  EXPECT_TRUE(attr->guid == LIBID_TESTCALCLib);  // as the .idl states it (widl's fault mended)
-  EXPECT_EQ(attr->wMajorVerNum, 1);
-  EXPECT_EQ(attr->wMinorVerNum, 0);
-  EXPECT_EQ(attr->syskind, SYS_WIN64);
-  lib_->ReleaseTLibAttr(attr);
-  BSTR name = nullptr, doc = nullptr;
-  ASSERT_EQ(lib_->GetDocumentation(-1, &name, &doc, nullptr, nullptr), S_OK);
-  EXPECT_EQ(Text(name), u"TESTCALCLib");
-  EXPECT_EQ(Text(doc), u"TestCalc 1.0 Type Library");
-
-  // The class: default interface and default source interface.
-  ComPtr<ITypeInfo> coclass;
-  ASSERT_EQ(lib_->GetTypeInfoOfGuid(CLSID_TestCalc, &coclass), S_OK);
-  HREFTYPE ref = 0;
-  INT flags = 0;
-  ComPtr<ITypeInfo> implemented;
-  ASSERT_EQ(coclass->GetRefTypeOfImplType(0, &ref), S_OK);
-  ASSERT_EQ(coclass->GetRefTypeInfo(ref, &implemented), S_OK);
-  EXPECT_EQ(NameOf(implemented.Get()), u"ITestCalc");
-  ASSERT_EQ(coclass->GetRefTypeOfImplType(1, &ref), S_OK);
-  ASSERT_EQ(coclass->GetImplTypeFlags(1, &flags), S_OK);
-  EXPECT_EQ(flags, IMPLTYPEFLAG_FDEFAULT | IMPLTYPEFLAG_FSOURCE);
-  ASSERT_EQ(coclass->GetRefTypeInfo(ref, &implemented), S_OK);
-  EXPECT_EQ(NameOf(implemented.Get()), u"_ITestCalcEvents");
 }
 
-// As a dispinterface, the dual interface counts IUnknown's and IDispatch's
-// members first and describes its own as a script sees them.
-TEST_F(TypeLibTest, DispatchHalfOfADualInterface) {
+// The two halves of a dual interface. As a dispinterface it counts
+// IUnknown's and IDispatch's members first and describes its own as a
+// script sees them (the [retval] is the result); as a table of operations
+// it holds its own members only, the [retval] a pointer parameter.
+TEST_F(TypeLibTest, BothHalvesOfADualInterface) {
   TYPEATTR* attr = nullptr;
   ASSERT_EQ(calc_->GetTypeAttr(&attr), S_OK);
   EXPECT_EQ(attr->typekind, TKIND_DISPATCH);
@@ -92,23 +68,16 @@ TEST_F(TypeLibTest, DispatchHalfOfADualInterface) {
   EXPECT_EQ(attr->cFuncs, 7 + 18);
   EXPECT_EQ(attr->cbSizeVft, 7 * sizeof(void*));
   calc_->ReleaseTypeAttr(attr);
-
-  const char16_t* inherited[] = {u"QueryInterface", u"AddRef",        u"Release", u"GetTypeInfoCount",
-                                 u"GetTypeInfo",    u"GetIDsOfNames", u"Invoke"};
-  for (UINT i = 0; i < 7; ++i) {
-    FUNCDESC* fd = nullptr;
-    ASSERT_EQ(calc_->GetFuncDesc(i, &fd), S_OK);
-    EXPECT_EQ(fd->funckind, FUNC_DISPATCH);
-    EXPECT_EQ(fd->oVft, static_cast<SHORT>(i * sizeof(void*)));
-    EXPECT_EQ(NameOf(calc_.Get(), fd->memid), inherited[i]);
-    calc_->ReleaseFuncDesc(fd);
-  }
   FUNCDESC* fd = nullptr;
+  ASSERT_EQ(calc_->GetFuncDesc(6, &fd), S_OK);  // IDispatch's last
+  EXPECT_EQ(fd->funckind, FUNC_DISPATCH);
+  EXPECT_EQ(fd->oVft, static_cast<SHORT>(6 * sizeof(void*)));
+  EXPECT_EQ(NameOf(calc_.Get(), fd->memid), u"Invoke");
+  calc_->ReleaseFuncDesc(fd);
   ASSERT_EQ(calc_->GetFuncDesc(7 + 8, &fd), S_OK);  // Subtract(a, b, [out, retval] result)
   EXPECT_EQ(fd->memid, 5);
-  EXPECT_EQ(fd->funckind, FUNC_DISPATCH);
   EXPECT_EQ(fd->oVft, static_cast<SHORT>(15 * sizeof(void*)));
-  ASSERT_EQ(fd->cParams, 2);  // the [retval] is the result
+  ASSERT_EQ(fd->cParams, 2);
   EXPECT_EQ(fd->lprgelemdescParam[1].tdesc.vt, VT_I4);
   EXPECT_EQ(fd->elemdescFunc.tdesc.vt, VT_I4);
   calc_->ReleaseFuncDesc(fd);
@@ -128,56 +97,33 @@ TEST_F(TypeLibTest, DispatchHalfOfADualInterface) {
   EXPECT_EQ(got, 1u);  // Value: no argument
   SysFreeString(names[0]);
   EXPECT_EQ(calc_->GetNames(999, names, 4, &got), TYPE_E_ELEMENTNOTFOUND);
-
   BSTR doc = nullptr;
   ASSERT_EQ(calc_->GetDocumentation(7, nullptr, &doc, nullptr, nullptr), S_OK);
   EXPECT_EQ(Text(doc), u"method Fail");
-}
 
-// The table of operations as it is: own members only, each at its slot,
-// the [retval] a pointer parameter, an HRESULT result.
-TEST_F(TypeLibTest, InterfaceHalfOfADualInterface) {
   HREFTYPE half = 0;
   ASSERT_EQ(calc_->GetRefTypeOfImplType(static_cast<UINT>(-1), &half), S_OK);
   ComPtr<ITypeInfo> table;
   ASSERT_EQ(calc_->GetRefTypeInfo(half, &table), S_OK);
-  TYPEATTR* attr = nullptr;
   ASSERT_EQ(table->GetTypeAttr(&attr), S_OK);
   EXPECT_EQ(attr->typekind, TKIND_INTERFACE);
   EXPECT_EQ(attr->cFuncs, 18);
   EXPECT_EQ(attr->cbSizeVft, 25 * sizeof(void*));
   EXPECT_TRUE(attr->wTypeFlags & TYPEFLAG_FOLEAUTOMATION);
   table->ReleaseTypeAttr(attr);
-  for (UINT i = 0; i < 18; ++i) {
-    FUNCDESC* fd = nullptr;
-    ASSERT_EQ(table->GetFuncDesc(i, &fd), S_OK);
-    EXPECT_EQ(fd->oVft, static_cast<SHORT>((7 + i) * sizeof(void*)));
-    EXPECT_EQ(fd->funckind, FUNC_PUREVIRTUAL);
-    EXPECT_EQ(fd->elemdescFunc.tdesc.vt, VT_HRESULT);
-    if (i == 8) {
-      ASSERT_EQ(fd->cParams, 3);
-      EXPECT_EQ(fd->lprgelemdescParam[2].tdesc.vt, VT_PTR);
-      EXPECT_EQ(fd->lprgelemdescParam[2].tdesc.lptdesc->vt, VT_I4);
-      EXPECT_EQ(fd->lprgelemdescParam[2].paramdesc.wParamFlags, PARAMFLAG_FOUT | PARAMFLAG_FRETVAL);
-    }
-    table->ReleaseFuncDesc(fd);
-  }
-  BSTR names[3] = {};
-  UINT got = 0;
-  ASSERT_EQ(table->GetNames(1, names, 3, &got), S_OK);
-  EXPECT_EQ(got, 2u);  // Value, pVal
-  EXPECT_EQ(Text(names[0]), u"Value");
-  EXPECT_EQ(Text(names[1]), u"pVal");
-  // And back.
-  ComPtr<ITypeInfo> dispatch;
-  ASSERT_EQ(table->GetRefTypeInfo(static_cast<HREFTYPE>(-1), &dispatch), S_OK);
-  ASSERT_EQ(dispatch->GetTypeAttr(&attr), S_OK);
-  EXPECT_EQ(attr->typekind, TKIND_DISPATCH);
-  dispatch->ReleaseTypeAttr(attr);
+  ASSERT_EQ(table->GetFuncDesc(8, &fd), S_OK);  // Subtract again
+  EXPECT_EQ(fd->oVft, static_cast<SHORT>(15 * sizeof(void*)));
+  EXPECT_EQ(fd->funckind, FUNC_PUREVIRTUAL);
+  EXPECT_EQ(fd->elemdescFunc.tdesc.vt, VT_HRESULT);
+  ASSERT_EQ(fd->cParams, 3);
+  EXPECT_EQ(fd->lprgelemdescParam[2].tdesc.vt, VT_PTR);
+  EXPECT_EQ(fd->lprgelemdescParam[2].tdesc.lptdesc->vt, VT_I4);
+  EXPECT_EQ(fd->lprgelemdescParam[2].paramdesc.wParamFlags, PARAMFLAG_FOUT | PARAMFLAG_FRETVAL);
+  table->ReleaseFuncDesc(fd);
 }
 
 // IDispatch and IUnknown come from the standard library built into the
-// platform, with the records their functions take.
+// platform, and so do the records their functions take.
 TEST_F(TypeLibTest, BaseInterfacesResolveToTheStandardLibrary) {
   HREFTYPE ref = 0;
   ASSERT_EQ(calc_->GetRefTypeOfImplType(0, &ref), S_OK);
@@ -192,7 +138,6 @@ TEST_F(TypeLibTest, BaseInterfacesResolveToTheStandardLibrary) {
   ComPtr<ITypeLib> standard;
   UINT index = 0;
   ASSERT_EQ(dispatch->GetContainingTypeLib(&standard, &index), S_OK);
-  EXPECT_EQ(NameOf(dispatch.Get()), u"IDispatch");
   BSTR name = nullptr;
   ASSERT_EQ(standard->GetDocumentation(-1, &name, nullptr, nullptr, nullptr), S_OK);
   EXPECT_EQ(Text(name), u"stdole");
@@ -201,8 +146,8 @@ TEST_F(TypeLibTest, BaseInterfacesResolveToTheStandardLibrary) {
   ASSERT_EQ(dispatch->GetRefTypeInfo(ref, &unknown), S_OK);
   EXPECT_EQ(NameOf(unknown.Get()), u"IUnknown");
 
-  // QueryInterface's riid names the GUID record, in the standard library,
-  // through the dispinterface that inherits it.
+  // QueryInterface's riid names the GUID record, through the dispinterface
+  // that inherits it.
   FUNCDESC* fd = nullptr;
   ASSERT_EQ(calc_->GetFuncDesc(0, &fd), S_OK);
   ASSERT_EQ(fd->cParams, 2);
@@ -212,24 +157,9 @@ TEST_F(TypeLibTest, BaseInterfacesResolveToTheStandardLibrary) {
   ASSERT_EQ(calc_->GetRefTypeInfo(fd->lprgelemdescParam[0].tdesc.lptdesc->hreftype, &record), S_OK);
   calc_->ReleaseFuncDesc(fd);
   EXPECT_EQ(NameOf(record.Get()), u"GUID");
-  ASSERT_EQ(record->GetTypeAttr(&attr), S_OK);
-  EXPECT_EQ(attr->typekind, TKIND_RECORD);
-  EXPECT_EQ(attr->cbSizeInstance, 16u);
-  record->ReleaseTypeAttr(attr);
-  VARDESC* field = nullptr;
-  ASSERT_EQ(record->GetVarDesc(3, &field), S_OK);  // Data4: unsigned char[8]
-  EXPECT_EQ(field->oInst, 8u);
-  ASSERT_EQ(field->elemdescVar.tdesc.vt, VT_CARRAY);
-  EXPECT_EQ(field->elemdescVar.tdesc.lpadesc->cDims, 1);
-  EXPECT_EQ(field->elemdescVar.tdesc.lpadesc->rgbounds[0].cElements, 8u);
-  EXPECT_EQ(field->elemdescVar.tdesc.lpadesc->tdescElem.vt, VT_UI1);
-  record->ReleaseVarDesc(field);
-
-  // The standard library needs no registration.
-  ComPtr<ITypeLib> registered;
-  ASSERT_EQ(LoadRegTypeLib(kStdOle, 2, 0, 0, &registered), S_OK);
 }
 
+// What a script client reads to turn MODE_ON into a number.
 TEST_F(TypeLibTest, EnumerationConstantsHaveNamesAndValues) {
   FUNCDESC* fd = nullptr;
   ASSERT_EQ(calc_->GetFuncDesc(7 + 14, &fd), S_OK);  // put Mode(value)
@@ -334,54 +264,55 @@ TEST_F(TypeLibTest, DamagedLibrariesAreRefused) {
   }
 }
 
+// The keys follow the library's attributes (its identifier as the .idl
+// states it: widl's fault mended), and unregistering takes ours only.
 TEST_F(TypeLibTest, RegistrationRoundTripLeavesUnrelatedKeys) {
-  const std::u16string libid = u"{6A1C39E2-5B0D-4C7E-9F21-3D8E4B7A0C14}";
-  const std::u16string iid = u"{6A1C39E2-5B0D-4C7E-9F21-3D8E4B7A0C12}";
-  ComPtr<ITypeLib> notYet;
-  EXPECT_EQ(LoadRegTypeLib(LIBID_TESTCALCLib, 1, 0, 0, &notYet), TYPE_E_LIBNOTREGISTERED);
-
+  const std::u16string lib = u"TypeLib\\{6A1C39E2-5B0D-4C7E-9F21-3D8E4B7A0C14}";
+  const std::u16string calc = u"Interface\\{6A1C39E2-5B0D-4C7E-9F21-3D8E4B7A0C12}";
+  ComPtr<ITypeLib> registered;
+  EXPECT_EQ(LoadRegTypeLib(LIBID_TESTCALCLib, 1, 0, 0, &registered), TYPE_E_LIBNOTREGISTERED);
   ASSERT_EQ(SetString(HKEY_CLASSES_ROOT, u"Interface\\{00000000-0000-0000-0000-000000000001}", u"", u"Other"),
             ERROR_SUCCESS);
-  ASSERT_EQ(SetString(HKEY_CLASSES_ROOT, u"TypeLib\\" + libid + u"\\2.0", u"", u"another version"), ERROR_SUCCESS);
+  ASSERT_EQ(SetString(HKEY_CLASSES_ROOT, lib + u"\\2.0", u"", u"another version"), ERROR_SUCCESS);
 
   ASSERT_EQ(RegisterTypeLib(lib_.Get(), kComponent.c_str(), u"/opt/help/"), S_OK);
-  std::u16string value;
-  ASSERT_EQ(GetString(HKEY_CLASSES_ROOT, u"TypeLib\\" + libid + u"\\1.0", u"", &value), ERROR_SUCCESS);
-  EXPECT_EQ(value, u"TestCalc 1.0 Type Library");
-  ASSERT_EQ(GetString(HKEY_CLASSES_ROOT, u"TypeLib\\" + libid + u"\\1.0\\0\\win64", u"", &value), ERROR_SUCCESS);
-  EXPECT_EQ(value, kComponent);
-  ASSERT_EQ(GetString(HKEY_CLASSES_ROOT, u"TypeLib\\" + libid + u"\\1.0\\FLAGS", u"", &value), ERROR_SUCCESS);
-  EXPECT_EQ(value, u"0");
-  ASSERT_EQ(GetString(HKEY_CLASSES_ROOT, u"TypeLib\\" + libid + u"\\1.0\\HELPDIR", u"", &value), ERROR_SUCCESS);
-  EXPECT_EQ(value, u"/opt/help/");
-  ASSERT_EQ(GetString(HKEY_CLASSES_ROOT, u"Interface\\" + iid, u"", &value), ERROR_SUCCESS);
-  EXPECT_EQ(value, u"ITestCalc");
-  ASSERT_EQ(GetString(HKEY_CLASSES_ROOT, u"Interface\\" + iid + u"\\ProxyStubClsid32", u"", &value), ERROR_SUCCESS);
-  EXPECT_EQ(value, u"{00020424-0000-0000-C000-000000000046}");
-  ASSERT_EQ(GetString(HKEY_CLASSES_ROOT, u"Interface\\{6A1C39E2-5B0D-4C7E-9F21-3D8E4B7A0C13}\\ProxyStubClsid32",
-                      u"", &value), ERROR_SUCCESS);
-  EXPECT_EQ(value, u"{00020420-0000-0000-C000-000000000046}");  // pure dispatch interface
-  ASSERT_EQ(GetString(HKEY_CLASSES_ROOT, u"Interface\\" + iid + u"\\TypeLib", u"Version", &value), ERROR_SUCCESS);
-  EXPECT_EQ(value, u"1.0");
-
-  ComPtr<ITypeLib> registered;
+  const struct {
+    std::u16string key;
+    const char16_t* name;
+    std::u16string value;
+  } entries[] = {
+      {lib + u"\\1.0", u"", u"TestCalc 1.0 Type Library"},
+      {lib + u"\\1.0\\0\\win64", u"", kComponent},
+      {lib + u"\\1.0\\FLAGS", u"", u"0"},
+      {lib + u"\\1.0\\HELPDIR", u"", u"/opt/help/"},
+      {calc, u"", u"ITestCalc"},
+      {calc + u"\\ProxyStubClsid32", u"", u"{00020424-0000-0000-C000-000000000046}"},
+      {u"Interface\\{6A1C39E2-5B0D-4C7E-9F21-3D8E4B7A0C13}\\ProxyStubClsid32", u"",
+       u"{00020420-0000-0000-C000-000000000046}"},  // pure dispatch interface
+      {calc + u"\\TypeLib", u"Version", u"1.0"},
+  };
+  for (const auto& e : entries) {
+    std::u16string value;
+    ASSERT_EQ(GetString(HKEY_CLASSES_ROOT, e.key, e.name, &value), ERROR_SUCCESS) << quillon::ToUtf8(e.key.c_str());
+    EXPECT_EQ(value, e.value);
+  }
   ASSERT_EQ(LoadRegTypeLib(LIBID_TESTCALCLib, 1, 0, 0x409, &registered), S_OK);  // falls back to locale 0
   EXPECT_EQ(registered->GetTypeInfoCount(), 6u);
   EXPECT_EQ(LoadRegTypeLib(LIBID_TESTCALCLib, 1, 1, 0, &registered), TYPE_E_LIBNOTREGISTERED);
 
   ASSERT_EQ(UnRegisterTypeLib(LIBID_TESTCALCLib, 1, 0, 0, SYS_WIN64), S_OK);
-  EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, u"TypeLib\\" + libid + u"\\1.0"));
-  EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, u"TypeLib\\" + libid + u"\\2.0"));
-  EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, u"Interface\\" + iid));
+  EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, lib + u"\\1.0"));
+  EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, lib + u"\\2.0"));
+  EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, calc));
   EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, u"Interface\\{00000000-0000-0000-0000-000000000001}"));
   EXPECT_EQ(LoadRegTypeLib(LIBID_TESTCALCLib, 1, 0, 0, &registered), TYPE_E_LIBNOTREGISTERED);
   EXPECT_EQ(UnRegisterTypeLib(LIBID_TESTCALCLib, 1, 0, 0, SYS_WIN64), TYPE_E_REGISTRYACCESS);
 
   // The last version gone, the library key goes too.
   ASSERT_EQ(RegisterTypeLib(lib_.Get(), kComponent.c_str(), u""), S_OK);
-  ASSERT_EQ(RegDeleteTreeW(HKEY_CLASSES_ROOT, (u"TypeLib\\" + libid + u"\\2.0").c_str()), ERROR_SUCCESS);
+  ASSERT_EQ(RegDeleteTreeW(HKEY_CLASSES_ROOT, (lib + u"\\2.0").c_str()), ERROR_SUCCESS);
   ASSERT_EQ(UnRegisterTypeLib(LIBID_TESTCALCLib, 1, 0, 0, SYS_WIN64), S_OK);
-  EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, u"TypeLib\\" + libid));
+  EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, lib));
   EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, u"TypeLib"));
 }
 
