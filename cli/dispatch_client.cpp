@@ -4,12 +4,12 @@
 #include <oleauto.h>
 
 #include "property_text.h"
-#include "quillon_text.h"
+#include "ole_text.h"
 
 namespace quillon::cli {
 namespace {
 
-std::string FromBstr(BSTR s) { return s ? Utf16ToUtf8(std::u16string_view(s, SysStringLen(s))) : std::string(); }
+std::string FromBstr(BSTR s) { return s ? ToBytes(OleStringView(s, SysStringLen(s))) : std::string(); }
 
 // The constants of an enumeration, in its order.
 HRESULT EnumConstants(ITypeInfo* info, std::vector<Constant>& out) {
@@ -60,13 +60,13 @@ VARIANT DispatchClient::TextArgument(const std::string& text) const {
     v.lVal = static_cast<LONG>(*constant);
     return v;
   }
-  const std::u16string wide = Utf8ToUtf16(text);
+  const OleString wide = ToOle(text);
   v.vt = VT_BSTR;
   v.bstrVal = SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size()));
   return v;
 }
 
-std::optional<DispatchClient> DispatchClient::Create(const std::u16string& progId, Failure& failure) {
+std::optional<DispatchClient> DispatchClient::Create(const OleString& progId, Failure& failure) {
   CLSID clsid;
   HRESULT hr = CLSIDFromProgID(progId.c_str(), &clsid);
   if (FAILED(hr)) {
@@ -78,7 +78,7 @@ std::optional<DispatchClient> DispatchClient::Create(const std::u16string& progI
   hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
                         reinterpret_cast<void**>(object.GetAddressOf()));
   if (FAILED(hr)) {
-    failure = {"cannot create " + Utf16ToUtf8(progId), "", hr};
+    failure = {"cannot create " + ToBytes(progId), "", hr};
     return std::nullopt;
   }
   ComPtr<ITypeInfo> info;
@@ -102,7 +102,7 @@ std::optional<DispatchClient> DispatchClient::Create(const std::u16string& progI
 }
 
 bool DispatchClient::IdOf(const std::string& name, DISPID& id, Failure& failure) {
-  std::u16string wide = Utf8ToUtf16(name);
+  OleString wide = ToOle(name);
   LPOLESTR names[] = {wide.data()};
   const HRESULT hr = object_->GetIDsOfNames(IID_NULL, names, 1, 0, &id);
   if (FAILED(hr)) {
@@ -164,7 +164,7 @@ bool DispatchClient::CallMethod(const std::string& name, const std::string& argu
   DISPID id;
   if (!IdOf(name, id, failure)) return false;
   std::vector<VARIANT> args;
-  const std::u16string wide = Utf8ToUtf16(argument);
+  const OleString wide = ToOle(argument);
   VARIANT v;
   VariantInit(&v);
   v.vt = VT_BSTR;  // a path stays text, even one that looks like a constant
@@ -220,7 +220,8 @@ std::string FormatValue(const VARIANT& value) {
       VARIANT text;
       VariantInit(&text);
       std::string out = "?";
-      if (SUCCEEDED(VariantChangeType(&text, &value, 0, VT_BSTR))) out = FromBstr(text.bstrVal);
+      VARIANT source = value;  // a view: some platforms' VariantChangeType takes no const source
+      if (SUCCEEDED(VariantChangeType(&text, &source, 0, VT_BSTR))) out = FromBstr(text.bstrVal);
       VariantClear(&text);
       return out;
     }

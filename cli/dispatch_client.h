@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "ole_text.h"
 #include "property_text.h"
 
 namespace quillon::cli {
@@ -35,7 +36,7 @@ class DispatchClient {
  public:
   // Creates the object registered under `progId` and reads the constants
   // of its type library's enumerations.
-  static std::optional<DispatchClient> Create(const std::u16string& progId, Failure& failure);
+  static std::optional<DispatchClient> Create(const OleString& progId, Failure& failure);
 
   // Property get; `index` is the text the user wrote (an enumeration
   // constant's name becomes its value, anything else is coerced).

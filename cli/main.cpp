@@ -24,7 +24,7 @@
 #include "preferences_record.h"
 #include "property_text.h"
 #include "quillon_file.h"
-#include "quillon_text.h"
+#include "ole_text.h"
 #include "s19_check.h"
 #include "s19_reader.h"
 
@@ -33,7 +33,7 @@ namespace {
 using namespace quillon;
 using namespace quillon::cli;
 
-constexpr char16_t kProgId[] = u"Quillon.Preferences";
+constexpr OLECHAR kProgId[] = OLESTR("Quillon.Preferences");
 constexpr std::size_t kMaxConfigBytes = std::size_t{1} << 20;
 
 // ---- Messages and standard output ------------------------------------------------------
@@ -46,7 +46,7 @@ void AddErrorInfo(Failure& f) {
   IErrorInfo* info = nullptr;
   if (GetErrorInfo(0, &info) != S_OK || info == nullptr) return;
   BSTR text = nullptr;
-  if (f.description.empty() && SUCCEEDED(info->GetDescription(&text))) f.description = ToUtf8(text);
+  if (f.description.empty() && SUCCEEDED(info->GetDescription(&text))) f.description = ToBytes(text);
   SysFreeString(text);
   info->Release();
 }
@@ -303,9 +303,10 @@ int RunServerExport(const Arguments& a, bool registering) {
   if (a.operands.size() > 1) return Usage("too many arguments");
   const char* exportName = registering ? "DllRegisterServer" : "DllUnregisterServer";
   const std::string library = a.operands.empty() ? DefaultLibrary() : a.operands[0];
-  HMODULE module = LoadLibraryA(library.c_str());
+  HMODULE module = LoadLibraryW(ToOle(library).c_str());
   if (module == nullptr) return Fail({"cannot load " + library, "", CO_E_DLLNOTFOUND});
-  auto entry = reinterpret_cast<HRESULT (*)()>(GetProcAddress(module, exportName));
+  // Through a plain function pointer type: FARPROC's own type differs per system.
+  auto entry = reinterpret_cast<HRESULT (*)()>(reinterpret_cast<void (*)()>(GetProcAddress(module, exportName)));
   if (entry == nullptr) return Fail({library + " has no " + exportName, "", CO_E_ERRORINDLL});
   if (const LONG err = BeginRegistration(); err != ERROR_SUCCESS) {
     return Fail({"cannot change the registry", "", HRESULT_FROM_WIN32(err)});
@@ -705,7 +706,7 @@ int Usage(const std::string& message) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::vector<std::string> args(argv + 1, argv + argc);
+  std::vector<std::string> args = CommandWords(argc, argv);
   if (args.empty()) return Usage("no command");
   const std::string name = args[0];
   args.erase(args.begin());

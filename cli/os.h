@@ -5,11 +5,18 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 namespace quillon::cli {
 
+// The command's words without the program's name, as byte strings (UTF-8,
+// and on Windows from the command line's UTF-16 form, not the ANSI one).
+// Also sets standard input and output to carry bytes unchanged.
+std::vector<std::string> CommandWords(int argc, char** argv);
+
 // The component installed beside this program (../lib/libQuillon.so, the
-// same in the build tree and in an installation).
+// same in the build tree and in an installation; Quillon.dll in the same
+// folder on Windows).
 std::string DefaultLibrary();
 
 // Brackets a registration, so that it reaches the registry as one change:

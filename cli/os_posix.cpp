@@ -5,6 +5,8 @@
 
 namespace quillon::cli {
 
+std::vector<std::string> CommandWords(int argc, char** argv) { return {argv + 1, argv + argc}; }
+
 std::string DefaultLibrary() {
   const std::string relative = "../" QUILLON_INSTALL_LIBDIR "/libQuillon.so";
   std::error_code ec;

@@ -8,14 +8,21 @@
 find_program(QUILLON_WIDL NAMES x86_64-w64-mingw32-widl widl REQUIRED)
 find_path(QUILLON_WIDL_INCLUDE_DIR oaidl.idl
   PATHS /usr/include/wine/wine/windows /usr/include/wine/windows
-  NO_DEFAULT_PATH REQUIRED)
+  NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH REQUIRED)
 find_path(QUILLON_STDOLE2_DIR stdole2.tlb
   PATHS /usr/lib/${CMAKE_LIBRARY_ARCHITECTURE}/wine/x86_64-windows
         /usr/lib/x86_64-linux-gnu/wine/x86_64-windows /usr/lib/wine/x86_64-windows
         /usr/lib64/wine/x86_64-windows
-  NO_DEFAULT_PATH REQUIRED)
+  NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH REQUIRED)
 
 set(QUILLON_IDL_HEADER_SCRIPT ${CMAKE_CURRENT_LIST_DIR}/QuillonIdlHeader.cmake)
+
+# The repair tool runs on the build machine: the target widl_repair
+# (platform/CMakeLists.txt), or a program built for the build machine when
+# cross-building (windows.cmake sets this).
+if(NOT QUILLON_WIDL_REPAIR)
+  set(QUILLON_WIDL_REPAIR widl_repair)
+endif()
 
 # quillon_idl(IDL file [HEADER out.h] [TYPELIB out.tlb])
 # Compiles `file` into the given outputs (absolute paths). The header's
@@ -51,8 +58,8 @@ function(quillon_idl)
     set(QUILLON_IDL_VERSION_MINOR ${CMAKE_MATCH_2} PARENT_SCOPE)
     add_custom_command(OUTPUT ${ARG_TYPELIB}
       COMMAND ${widl} -t -o ${ARG_TYPELIB}.widl ${idl}
-      COMMAND widl_repair ${ARG_TYPELIB}.widl ${libid} ${ARG_TYPELIB}
-      DEPENDS ${idl} widl_repair
+      COMMAND ${QUILLON_WIDL_REPAIR} ${ARG_TYPELIB}.widl ${libid} ${ARG_TYPELIB}
+      DEPENDS ${idl} ${QUILLON_WIDL_REPAIR}
       BYPRODUCTS ${ARG_TYPELIB}.widl
       COMMENT "widl: type library ${ARG_TYPELIB}"
       VERBATIM)

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is needed, then builds and runs every test twice: a normal
-# build, and a build with AddressSanitizer and UndefinedBehaviorSanitizer.
-# A short fuzzing run of the reader ends it.
+# build, and a build with AddressSanitizer and UndefinedBehaviorSanitizer;
+# between them the Windows build and its tests under Wine. A short fuzzing
+# run of the reader ends it.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -20,6 +21,14 @@ run_build() {
 }
 
 run_build build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLON_WERROR=ON
+
+# The same sources built for Windows, and tested under Wine against the
+# build above (skipped, saying so, without the cross tools or Wine).
+echo "=== build: build-windows (mingw-w64)"
+tools/build-windows.sh build-windows
+echo "=== tests: build-windows (Wine)"
+tools/test-windows.sh build-windows build
+
 ASAN_OPTIONS=detect_leaks=1:halt_on_error=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
   run_build build-asan -DCMAKE_BUILD_TYPE=Debug -DQUILLON_SANITIZE=ON -DQUILLON_BENCH=OFF -DQUILLON_WERROR=ON
 

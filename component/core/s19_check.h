@@ -11,7 +11,7 @@
 // Pure: text in, findings out, no files and no state.
 #pragma once
 
-#include <winerror.h>
+#include <wtypes.h>
 
 #include <array>
 #include <cstddef>

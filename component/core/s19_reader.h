@@ -8,7 +8,7 @@
 // read as zeros: s19_check.h tells a caller when that happened.
 #pragma once
 
-#include <winerror.h>
+#include <wtypes.h>
 
 #include <array>
 #include <bitset>

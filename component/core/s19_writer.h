@@ -6,7 +6,7 @@
 // "S9030000FC". Lines end in CR LF, written explicitly; upper-case hex.
 #pragma once
 
-#include <winerror.h>
+#include <wtypes.h>
 
 #include <cstdint>
 #include <string>

@@ -12,7 +12,7 @@ namespace quillon {
 
 HRESULT ReportError(const char* description, REFIID iid, HRESULT status) {
   const int length = static_cast<int>(std::strlen(description));
-  std::vector<OLECHAR> wide(static_cast<std::size_t>(length) + 1, u'\0');
+  std::vector<OLECHAR> wide(static_cast<std::size_t>(length) + 1, OLESTR('\0'));
   MultiByteToWideChar(CP_ACP, 0, description, length, wide.data(), length);
   return ReportErrorText(wide.data(), iid, status);
 }

@@ -2,7 +2,6 @@
 // functions, self-registration and the shared type description.
 #include "module.h"
 
-#include <dlfcn.h>
 #include <objbase.h>
 #include <oleauto.h>
 
@@ -18,9 +17,7 @@
 #include "comobject.h"
 #include "comptr.h"
 #include "preferences.h"
-#include "quillon_text.h"
-
-#define QUILLON_EXPORT extern "C" __attribute__((visibility("default")))
+#include "ole_text.h"
 
 namespace quillon {
 namespace {
@@ -35,7 +32,7 @@ IClassFactory* g_cachedFactory = nullptr;  // guarded by g_classTableLock
 
 std::mutex g_typeInfoLock;
 std::vector<std::function<void()>> g_cleanup;  // guarded by g_typeInfoLock; run newest first at unload
-std::vector<std::pair<std::u16string, DISPID>> g_memberIds;  // written before g_typeInfo is published
+std::vector<std::pair<OleString, DISPID>> g_memberIds;  // written before g_typeInfo is published
 
 // ---- class factory --------------------------------------------------------------
 
@@ -93,7 +90,7 @@ HRESULT ReadMemberNames(ITypeInfo* dispatch) {
   if (HRESULT hr = info->GetTypeAttr(&attr); FAILED(hr)) return hr;
   const WORD count = attr->cFuncs;
   info->ReleaseTypeAttr(attr);
-  std::vector<std::pair<std::u16string, DISPID>> ids;
+  std::vector<std::pair<OleString, DISPID>> ids;
   for (UINT i = 0; i < count; ++i) {
     FUNCDESC* fd = nullptr;
     if (HRESULT hr = info->GetFuncDesc(i, &fd); FAILED(hr)) return hr;
@@ -102,7 +99,7 @@ HRESULT ReadMemberNames(ITypeInfo* dispatch) {
     BSTR name = nullptr;
     UINT got = 0;
     if (SUCCEEDED(info->GetNames(memid, &name, 1, &got)) && got == 1) {
-      ids.emplace_back(std::u16string(name, SysStringLen(name)), memid);
+      ids.emplace_back(OleString(name, SysStringLen(name)), memid);
     }
     SysFreeString(name);
   }
@@ -112,7 +109,7 @@ HRESULT ReadMemberNames(ITypeInfo* dispatch) {
 
 // ---- registration ---------------------------------------------------------------
 
-std::u16string GuidText(REFGUID guid) {
+OleString GuidText(REFGUID guid) {
   OLECHAR text[40] = {};
   StringFromGUID2(guid, text, 40);
   return text;
@@ -120,7 +117,7 @@ std::u16string GuidText(REFGUID guid) {
 
 // Creates (or opens) HKCR\key and sets one of its values; a null value name
 // is the key's default value.
-HRESULT SetValue(const std::u16string& key, const OLECHAR* valueName, const std::u16string& value) {
+HRESULT SetValue(const OleString& key, const OLECHAR* valueName, const OleString& value) {
   HKEY handle = nullptr;
   LSTATUS status = RegCreateKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
                                    KEY_ALL_ACCESS, nullptr, &handle, nullptr);
@@ -131,7 +128,7 @@ HRESULT SetValue(const std::u16string& key, const OLECHAR* valueName, const std:
   return status == ERROR_SUCCESS ? S_OK : HRESULT_FROM_WIN32(status);
 }
 
-HRESULT CreateKey(const std::u16string& key) {
+HRESULT CreateKey(const OleString& key) {
   HKEY handle = nullptr;
   const LSTATUS status = RegCreateKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
                                          KEY_ALL_ACCESS, nullptr, &handle, nullptr);
@@ -142,85 +139,77 @@ HRESULT CreateKey(const std::u16string& key) {
 
 // Removes a key only when nothing is left below it (other components'
 // entries survive).
-void RemoveKeyIfEmpty(const std::u16string& key) { RegDeleteKeyW(HKEY_CLASSES_ROOT, key.c_str()); }
+void RemoveKeyIfEmpty(const OleString& key) { RegDeleteKeyW(HKEY_CLASSES_ROOT, key.c_str()); }
 
-void RemoveValue(const std::u16string& key, const OLECHAR* valueName) {
+void RemoveValue(const OleString& key, const OLECHAR* valueName) {
   HKEY handle = nullptr;
   if (RegOpenKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_ALL_ACCESS, &handle) != ERROR_SUCCESS) return;
   RegDeleteValueW(handle, valueName);
   RegCloseKey(handle);
 }
 
-const std::u16string kProgId = u"Quillon.Preferences.1";
-const std::u16string kIndependentProgId = u"Quillon.Preferences";
-const std::u16string kClassName = u"Preferences Class";
+const OleString kProgId = OLESTR("Quillon.Preferences.1");
+const OleString kIndependentProgId = OLESTR("Quillon.Preferences");
+const OleString kClassName = OLESTR("Preferences Class");
 
-std::u16string ClassKey() { return u"CLSID\\" + GuidText(CLSID_Preferences); }
+OleString ClassKey() { return OLESTR("CLSID\\") + GuidText(CLSID_Preferences); }
 
 // The entries that make the class creatable by ProgID and class identifier.
 // The class key is deleted with everything below it and written anew, so
 // registering twice leaves one set of entries.
-HRESULT WriteRegistryEntries(const std::u16string& modulePath) {
-  const std::u16string clsid = GuidText(CLSID_Preferences);
-  const std::u16string classKey = ClassKey();
+HRESULT WriteRegistryEntries(const OleString& modulePath) {
+  const OleString clsid = GuidText(CLSID_Preferences);
+  const OleString classKey = ClassKey();
   HRESULT hr;
   if (FAILED(hr = SetValue(kProgId, nullptr, kClassName))) return hr;
-  if (FAILED(hr = SetValue(kProgId + u"\\CLSID", nullptr, clsid))) return hr;
+  if (FAILED(hr = SetValue(kProgId + OLESTR("\\CLSID"), nullptr, clsid))) return hr;
   if (FAILED(hr = SetValue(kIndependentProgId, nullptr, kClassName))) return hr;
-  if (FAILED(hr = SetValue(kIndependentProgId + u"\\CLSID", nullptr, clsid))) return hr;
-  if (FAILED(hr = SetValue(kIndependentProgId + u"\\CurVer", nullptr, kProgId))) return hr;
-  if (FAILED(hr = CreateKey(u"CLSID"))) return hr;
+  if (FAILED(hr = SetValue(kIndependentProgId + OLESTR("\\CLSID"), nullptr, clsid))) return hr;
+  if (FAILED(hr = SetValue(kIndependentProgId + OLESTR("\\CurVer"), nullptr, kProgId))) return hr;
+  if (FAILED(hr = CreateKey(OLESTR("CLSID")))) return hr;
   const LSTATUS deleted = RegDeleteTreeW(HKEY_CLASSES_ROOT, classKey.c_str());
   if (deleted != ERROR_SUCCESS && deleted != ERROR_FILE_NOT_FOUND) return HRESULT_FROM_WIN32(deleted);
   if (FAILED(hr = SetValue(classKey, nullptr, kClassName))) return hr;
-  if (FAILED(hr = SetValue(classKey + u"\\ProgID", nullptr, kProgId))) return hr;
-  if (FAILED(hr = SetValue(classKey + u"\\VersionIndependentProgID", nullptr, kIndependentProgId))) return hr;
-  if (FAILED(hr = CreateKey(classKey + u"\\Programmable"))) return hr;
-  if (FAILED(hr = SetValue(classKey + u"\\InprocServer32", nullptr, modulePath))) return hr;
-  if (FAILED(hr = SetValue(classKey + u"\\InprocServer32", u"ThreadingModel", u"Both"))) return hr;
-  return SetValue(classKey + u"\\TypeLib", nullptr, GuidText(LIBID_QUILLONLib));
+  if (FAILED(hr = SetValue(classKey + OLESTR("\\ProgID"), nullptr, kProgId))) return hr;
+  if (FAILED(hr = SetValue(classKey + OLESTR("\\VersionIndependentProgID"), nullptr, kIndependentProgId))) return hr;
+  if (FAILED(hr = CreateKey(classKey + OLESTR("\\Programmable")))) return hr;
+  if (FAILED(hr = SetValue(classKey + OLESTR("\\InprocServer32"), nullptr, modulePath))) return hr;
+  if (FAILED(hr = SetValue(classKey + OLESTR("\\InprocServer32"), OLESTR("ThreadingModel"), OLESTR("Both")))) return hr;
+  return SetValue(classKey + OLESTR("\\TypeLib"), nullptr, GuidText(LIBID_QUILLONLib));
 }
 
 // The same entries removed from the bottom up; the key CLSID itself stays.
 void RemoveRegistryEntries() {
-  const std::u16string classKey = ClassKey();
-  RemoveKeyIfEmpty(kProgId + u"\\CLSID");
+  const OleString classKey = ClassKey();
+  RemoveKeyIfEmpty(kProgId + OLESTR("\\CLSID"));
   RemoveKeyIfEmpty(kProgId);
-  RemoveKeyIfEmpty(kIndependentProgId + u"\\CLSID");
-  RemoveKeyIfEmpty(kIndependentProgId + u"\\CurVer");
+  RemoveKeyIfEmpty(kIndependentProgId + OLESTR("\\CLSID"));
+  RemoveKeyIfEmpty(kIndependentProgId + OLESTR("\\CurVer"));
   RemoveKeyIfEmpty(kIndependentProgId);
-  RemoveKeyIfEmpty(classKey + u"\\ProgID");
-  RemoveKeyIfEmpty(classKey + u"\\VersionIndependentProgID");
-  RemoveKeyIfEmpty(classKey + u"\\Programmable");
-  RemoveValue(classKey + u"\\InprocServer32", u"ThreadingModel");
-  RemoveKeyIfEmpty(classKey + u"\\InprocServer32");
-  RemoveKeyIfEmpty(classKey + u"\\TypeLib");
+  RemoveKeyIfEmpty(classKey + OLESTR("\\ProgID"));
+  RemoveKeyIfEmpty(classKey + OLESTR("\\VersionIndependentProgID"));
+  RemoveKeyIfEmpty(classKey + OLESTR("\\Programmable"));
+  RemoveValue(classKey + OLESTR("\\InprocServer32"), OLESTR("ThreadingModel"));
+  RemoveKeyIfEmpty(classKey + OLESTR("\\InprocServer32"));
+  RemoveKeyIfEmpty(classKey + OLESTR("\\TypeLib"));
   RemoveKeyIfEmpty(classKey);
 }
 
 // The type library from the library file itself, or else from a ".tlb"
 // file beside it; `loadedFrom` tells which path worked.
-HRESULT LoadOwnTypeLib(ITypeLib** lib, std::u16string& loadedFrom) {
+HRESULT LoadOwnTypeLib(ITypeLib** lib, OleString& loadedFrom) {
   loadedFrom = module::LibraryPath();
   if (SUCCEEDED(LoadTypeLib(loadedFrom.c_str(), lib))) return S_OK;
-  const auto dot = loadedFrom.find_last_of(u'.');
-  const auto slash = loadedFrom.find_last_of(u"/\\:");
-  if (dot != std::u16string::npos && (slash == std::u16string::npos || dot > slash)) loadedFrom.resize(dot);
-  loadedFrom += u".tlb";
+  const auto dot = loadedFrom.find_last_of(OLESTR('.'));
+  const auto slash = loadedFrom.find_last_of(OLESTR("/\\:"));
+  if (dot != OleString::npos && (slash == OleString::npos || dot > slash)) loadedFrom.resize(dot);
+  loadedFrom += OLESTR(".tlb");
   return LoadTypeLib(loadedFrom.c_str(), lib);
 }
 
-std::u16string HelpDirectory(const std::u16string& path) {
-  const auto end = path.find_last_of(u"/\\:");
-  return end == std::u16string::npos ? std::u16string() : path.substr(0, end + 1);
-}
-
-// Finds this library's own path without the recorded handle, for a copy of
-// the code that was not loaded through LoadLibrary.
-std::u16string PathOfThisCode() {
-  Dl_info info{};
-  if (dladdr(reinterpret_cast<void*>(&PathOfThisCode), &info) == 0 || info.dli_fname == nullptr) return {};
-  return Utf8ToUtf16(info.dli_fname);
+OleString HelpDirectory(const OleString& path) {
+  const auto end = path.find_last_of(OLESTR("/\\:"));
+  return end == OleString::npos ? OleString() : path.substr(0, end + 1);
 }
 
 }  // namespace
@@ -235,11 +224,11 @@ void Lock() { g_lockCount.fetch_add(1, std::memory_order_relaxed); }
 void Unlock() { g_lockCount.fetch_sub(1, std::memory_order_relaxed); }
 LONG LockCount() { return g_lockCount.load(std::memory_order_relaxed); }
 
-std::u16string LibraryPath() {
+OleString LibraryPath() {
   if (g_instance == nullptr) return PathOfThisCode();
   OLECHAR path[MAX_PATH + 1] = {};
   const DWORD n = GetModuleFileNameW(g_instance, path, MAX_PATH + 1);
-  return n > 0 && n <= MAX_PATH ? std::u16string(path, n) : PathOfThisCode();
+  return n > 0 && n <= MAX_PATH ? OleString(path, n) : PathOfThisCode();
 }
 
 HRESULT SharedTypeInfo(ITypeInfo** out) {
@@ -280,7 +269,7 @@ HRESULT LoadTypeInfo(ITypeInfo*& borrowed) try {
 
 DISPID FindMemberId(const OLECHAR* name) {
   if (name == nullptr) return DISPID_UNKNOWN;
-  const std::u16string_view wanted(name);
+  const OleStringView wanted(name);
   for (const auto& [member, id] : g_memberIds)
     if (member == wanted) return id;
   return DISPID_UNKNOWN;
@@ -295,7 +284,7 @@ using namespace quillon;
 
 // Called by the platform's loader. On attach the module state is set up; on
 // detach the cached factory and the shared type description are released.
-QUILLON_EXPORT BOOL DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
+STDAPI_(BOOL) DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
   if (reason == DLL_PROCESS_ATTACH) {
     g_instance = instance;
     g_lockCount.store(0);
@@ -317,7 +306,7 @@ QUILLON_EXPORT BOOL DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
 
 // Hands out the class factory of Preferences, made on first request and
 // kept by the class table until unload.
-QUILLON_EXPORT HRESULT DllGetClassObject(REFCLSID rclsid, REFIID riid, LPVOID* ppv) {
+STDAPI DllGetClassObject(REFCLSID rclsid, REFIID riid, LPVOID* ppv) {
   if (ppv == nullptr) return E_POINTER;
   *ppv = nullptr;
   if (rclsid != CLSID_Preferences) return CLASS_E_CLASSNOTAVAILABLE;
@@ -329,27 +318,28 @@ QUILLON_EXPORT HRESULT DllGetClassObject(REFCLSID rclsid, REFIID riid, LPVOID* p
   return g_cachedFactory->QueryInterface(riid, ppv);
 }
 
-QUILLON_EXPORT HRESULT DllCanUnloadNow() { return module::LockCount() == 0 ? S_OK : S_FALSE; }
+STDAPI DllCanUnloadNow() { return module::LockCount() == 0 ? S_OK : S_FALSE; }
 
 // Writes the registry entries, then registers the type library under the
 // path it was loaded from. Entries written before a failure stay.
-QUILLON_EXPORT HRESULT DllRegisterServer() {
+STDAPI DllRegisterServer() {
   HRESULT hr = WriteRegistryEntries(module::LibraryPath());
   if (FAILED(hr)) return hr;
   ITypeLib* lib = nullptr;
-  std::u16string path;
+  OleString path;
   if (FAILED(hr = LoadOwnTypeLib(&lib, path))) return hr;
-  hr = RegisterTypeLib(lib, path.c_str(), HelpDirectory(path).c_str());
+  OleString help = HelpDirectory(path);
+  hr = RegisterTypeLib(lib, path.data(), help.data());
   lib->Release();
   return hr;
 }
 
 // Removes what DllRegisterServer wrote. Always succeeds: what is missing
 // is simply not removed.
-QUILLON_EXPORT HRESULT DllUnregisterServer() {
+STDAPI DllUnregisterServer() {
   RemoveRegistryEntries();
   ITypeLib* lib = nullptr;
-  std::u16string path;
+  OleString path;
   if (SUCCEEDED(LoadOwnTypeLib(&lib, path))) {
     TLIBATTR* attr = nullptr;
     if (SUCCEEDED(lib->GetLibAttr(&attr)) && attr != nullptr) {

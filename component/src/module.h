@@ -9,6 +9,8 @@
 #include <atomic>
 #include <string>
 
+#include "ole_text.h"
+
 namespace quillon::module {
 
 HMODULE Handle();
@@ -40,6 +42,11 @@ inline HRESULT BorrowTypeInfo(ITypeInfo*& borrowed) {
 DISPID FindMemberId(const OLECHAR* name);
 
 // The full path of the loaded component library.
-std::u16string LibraryPath();
+OleString LibraryPath();
+
+// The same found from the code itself, for a copy that was not loaded
+// through LoadLibrary: one way per system (module_posix.cpp,
+// module_win32.cpp). Empty when not found.
+OleString PathOfThisCode();
 
 }  // namespace quillon::module

@@ -2,6 +2,7 @@
 
 #include <objbase.h>
 #include <oleauto.h>
+#include <olectl.h>
 
 #include <cstring>
 #include <new>
@@ -9,7 +10,7 @@
 
 #include "error_report.h"
 #include "module.h"
-#include "quillon_text.h"
+#include "ole_text.h"
 #include "s19_reader.h"
 #include "s19_writer.h"
 #include "vin.h"
@@ -38,9 +39,9 @@ bool ValidWindowIndex(Object_Id index) { return static_cast<std::uint32_t>(index
 // or empty path and for one with a NUL inside, which no file can have.
 bool PathFromBstr(BSTR path, std::string& out) {
   if (path == nullptr) return false;
-  const std::u16string_view text(path, SysStringLen(path));
-  if (text.empty() || text.find(u'\0') != std::u16string_view::npos) return false;
-  out = Utf16ToUtf8(text);
+  const OleStringView text(path, SysStringLen(path));
+  if (text.empty() || text.find(OLESTR('\0')) != OleStringView::npos) return false;
+  out = ToBytes(text);
   return true;
 }
 
@@ -270,7 +271,7 @@ STDMETHODIMP Preferences::WriteS19(BSTR path) {
   if (SUCCEEDED(result.status)) return S_OK;
   if (result.description == kFileNotFound) return ReportError(kFileNotFound, IID_NULL, 0);
   // Other reasons name the file, whose path may hold any character.
-  return ReportErrorText(Utf8ToUtf16(result.description).c_str(), IID_NULL, 0);
+  return ReportErrorText(ToOle(result.description).c_str(), IID_NULL, 0);
 }
 
 STDMETHODIMP Preferences::ReadS19(BSTR path) {

@@ -2,6 +2,8 @@
 // DllGetVersionText("FileVersion") and the like.
 #include <cstring>
 
+#include "version_info.h"
+
 namespace {
 
 struct VersionEntry {
@@ -10,12 +12,12 @@ struct VersionEntry {
 };
 
 constexpr VersionEntry kVersionInfo[] = {
-    {"FileVersion", "1, 0, 0, 4"},
-    {"ProductVersion", "1, 0, 0, 4"},
-    {"FileDescription", "Quillon Module"},
-    {"ProductName", "Quillon Module"},
-    {"InternalName", "Quillon"},
-    {"OriginalFilename", "Quillon.DLL"},
+    {"FileVersion", QUILLON_VERSION_TEXT},
+    {"ProductVersion", QUILLON_VERSION_TEXT},
+    {"FileDescription", QUILLON_DESCRIPTION},
+    {"ProductName", QUILLON_DESCRIPTION},
+    {"InternalName", QUILLON_INTERNAL_NAME},
+    {"OriginalFilename", QUILLON_ORIGINAL_FILENAME},
     {"OLESelfRegister", ""},  // marks the library as self-registering
 };
 

@@ -279,21 +279,6 @@ long Reader::Read(char* buffer, std::size_t size) {
   }
 }
 
-bool ReadAll(Reader& reader, std::size_t limit, std::string* text) {
-  text->clear();
-  char buffer[65536];
-  for (;;) {
-    const long n = reader.Read(buffer, sizeof buffer);
-    if (n < 0) return false;
-    if (n == 0) return true;
-    if (text->size() + static_cast<std::size_t>(n) > limit) {
-      reader.set_error(EFBIG);
-      return false;
-    }
-    text->append(buffer, static_cast<std::size_t>(n));
-  }
-}
-
 // ---- Replace ------------------------------------------------------------------------
 
 WriteOutcome Replace(const std::string& path, std::string_view content, unsigned newFileMode) {
@@ -445,11 +430,6 @@ std::string TrustProblem(const std::string& path, const char* what) {
   const std::filesystem::path real = std::filesystem::weakly_canonical(given, ec);
   if (!ec && real != given) return FolderProblems(real.parent_path(), what);
   return {};
-}
-
-std::string ErrorText(int error) {
-  if (error == kNotRegularFile) return "not a regular file";
-  return std::strerror(error);
 }
 
 }  // namespace quillon::file

@@ -24,7 +24,7 @@ namespace detail {
 
 template <class I, class Self>
 bool Answers(Self* self, REFIID riid, void** out) {
-  if (riid == QuillonIidOf<I>::value) {
+  if (riid == __uuidof(I)) {
     *out = static_cast<I*>(self);
     return true;
   }

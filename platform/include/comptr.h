@@ -107,11 +107,11 @@ class ComPtr {
   // QueryInterface for U into *out (released first).
   template <class U>
   HRESULT As(ComPtr<U>* out) const noexcept {
-    return As(QuillonIidOf<U>::value, out);
+    return As(__uuidof(U), out);
   }
   template <class U>
   HRESULT As(ComPtrRef<U> out) const noexcept {
-    return As(QuillonIidOf<U>::value, static_cast<ComPtr<U>*>(out));
+    return As(__uuidof(U), static_cast<ComPtr<U>*>(out));
   }
   template <class U>
   HRESULT As(REFIID riid, ComPtrRef<U> out) const noexcept {

@@ -30,6 +30,10 @@ struct QuillonIidOf;
   };                                                                           \
   }
 
+// The identifier of an interface type, as the original platform's
+// compilers spell it.
+#define __uuidof(type) (QuillonIidOf<type>::value)
+
 template <class Interface>
 void** QuillonPpvArg(Interface** pp) {
   return reinterpret_cast<void**>(pp);

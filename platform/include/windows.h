@@ -30,6 +30,8 @@ typedef void (*FARPROC)(void);
  * its DllMain refuses.
  */
 QUILLON_API HMODULE LoadLibraryA(LPCSTR lpLibFileName);
+// The same for a UTF-16 path.
+QUILLON_API HMODULE LoadLibraryW(LPCWSTR lpLibFileName);
 
 /*
  * FreeLibrary

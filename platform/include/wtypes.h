@@ -85,6 +85,8 @@ typedef WCHAR* LPWSTR;
 typedef const WCHAR* LPCWSTR;
 typedef OLECHAR* LPOLESTR;
 typedef const OLECHAR* LPCOLESTR;
+// A literal of OLECHARs, as the original platform spells it.
+#define OLESTR(str) u##str
 typedef CHAR* LPSTR;
 typedef const CHAR* LPCSTR;
 typedef const CHAR* LPCCH;

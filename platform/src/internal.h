@@ -34,9 +34,6 @@ LONG ReadRegString(HKEY root, std::u16string_view path, std::u16string_view name
 LONG WriteRegString(HKEY root, std::u16string_view path, std::u16string_view name,
                     std::u16string_view value);
 
-// LoadLibraryA for a UTF-16 path (a registered server's).
-HMODULE LoadLibraryW(LPCWSTR lpLibFileName);
-
 // dlsym limited to symbols the library itself defines (dlsym on a handle
 // searches the library's dependencies too).
 void* OwnSymbol(void* dlHandle, const char* name);

@@ -296,6 +296,9 @@ HRESULT TypeInfo::InvokeOwn(const tlb::Func& f, const PreparedCall& call, PVOID 
     }
     source[p] = j;
   }
+  // Arguments to a get of a property that takes none would index the value
+  // it returns, which is no collection.
+  if (f.invkind == INVOKE_PROPERTYGET && inputs == 0 && dp.cArgs > 0) return DISP_E_NOTACOLLECTION;
   if (dp.cArgs != inputs) return DISP_E_BADPARAMCOUNT;
   UINT positional = dp.cArgs;
   for (std::size_t p = 0; p < total; ++p) {
@@ -372,6 +375,12 @@ HRESULT TypeInfo::InvokeOwn(const tlb::Func& f, const PreparedCall& call, PVOID 
       *result = retval;
     } else {
       VariantClear(&retval);  // a failing member's stray string, or nobody wants it
+      // A member that was called and failed still leaves a result of its
+      // type: empty, zero.
+      if (result != nullptr && hr == DISP_E_EXCEPTION) {
+        VariantInit(result);
+        result->vt = static_cast<VARTYPE>(call.types[total - 1] & ~VT_BYREF);
+      }
     }
   }
   return hr;

@@ -93,15 +93,15 @@ HMODULE Load(const std::string& name) {
 
 }  // namespace
 
-HMODULE LoadLibraryW(LPCWSTR lpLibFileName) {
-  if (lpLibFileName == nullptr || *lpLibFileName == u'\0') return nullptr;
-  return Load(ToUtf8(lpLibFileName));
-}
-
 }  // namespace quillon::platform
 
 using namespace quillon;
 using namespace quillon::platform;
+
+HMODULE LoadLibraryW(LPCWSTR lpLibFileName) {
+  if (lpLibFileName == nullptr || *lpLibFileName == u'\0') return nullptr;
+  return Load(ToUtf8(lpLibFileName));
+}
 
 HMODULE LoadLibraryA(LPCSTR lpLibFileName) {
   if (lpLibFileName == nullptr || *lpLibFileName == '\0') return nullptr;

@@ -5,7 +5,9 @@
 // The text forms are those the automation library uses for the English
 // (United States) locale.
 
+#include <algorithm>
 #include <charconv>
+#include <climits>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -16,16 +18,41 @@
 namespace quillon::platform {
 namespace {
 
-// A source value reduced to one of a few kinds.
+// A number given as text: the value is digits x 10^exponent (digits without
+// leading or trailing zeros; none for zero).
+struct Decimal {
+  bool negative = false;
+  std::string digits;
+  int exponent = 0;
+};
+
+// A source value reduced to one of a few kinds. Integers remember their
+// width, because a signed and an unsigned integer of the same width convert
+// into each other bit for bit.
 struct Scalar {
-  enum Kind { kEmpty, kSigned, kUnsigned, kDouble, kBool, kText } kind = kEmpty;
+  enum Kind { kEmpty, kSigned, kUnsigned, kDouble, kBool, kText, kDecimal } kind = kEmpty;
   long long s = 0;
   unsigned long long u = 0;
+  int bits = 0;
   double d = 0;
   bool single = false;  // kDouble from a VT_R4: printed to 7 digits
   bool b = false;
   std::u16string text;
+  Decimal number;
 };
+
+HRESULT Signed(long long value, int bits, Scalar* out) {
+  out->kind = Scalar::kSigned;
+  out->s = value;
+  out->bits = bits;
+  return S_OK;
+}
+HRESULT Unsigned(unsigned long long value, int bits, Scalar* out) {
+  out->kind = Scalar::kUnsigned;
+  out->u = value;
+  out->bits = bits;
+  return S_OK;
+}
 
 HRESULT ToScalar(const VARIANT& v, Scalar* out) {
   const VARTYPE vt = v.vt;
@@ -33,19 +60,16 @@ HRESULT ToScalar(const VARIANT& v, Scalar* out) {
   if (ref && v.byref == nullptr) return E_INVALIDARG;
   switch (vt & ~VT_BYREF) {
     case VT_EMPTY: out->kind = Scalar::kEmpty; return ref ? DISP_E_BADVARTYPE : S_OK;
-    case VT_I1: out->kind = Scalar::kSigned; out->s = ref ? *v.pcVal : v.cVal; return S_OK;
-    case VT_I2: out->kind = Scalar::kSigned; out->s = ref ? *v.piVal : v.iVal; return S_OK;
-    case VT_I4: out->kind = Scalar::kSigned; out->s = ref ? *v.plVal : v.lVal; return S_OK;
-    case VT_INT: out->kind = Scalar::kSigned; out->s = ref ? *v.pintVal : v.intVal; return S_OK;
-    case VT_I8: out->kind = Scalar::kSigned; out->s = ref ? *v.pllVal : v.llVal; return S_OK;
-    case VT_UI1: out->kind = Scalar::kUnsigned; out->u = ref ? *v.pbVal : v.bVal; return S_OK;
-    case VT_UI2: out->kind = Scalar::kUnsigned; out->u = ref ? *v.puiVal : v.uiVal; return S_OK;
-    case VT_UI4: out->kind = Scalar::kUnsigned; out->u = ref ? *v.pulVal : v.ulVal; return S_OK;
-    case VT_UINT: out->kind = Scalar::kUnsigned; out->u = ref ? *v.puintVal : v.uintVal; return S_OK;
-    case VT_UI8:
-      out->kind = Scalar::kUnsigned;
-      out->u = ref ? *static_cast<ULONGLONG*>(v.byref) : v.ullVal;
-      return S_OK;
+    case VT_I1: return Signed(ref ? *v.pcVal : v.cVal, 8, out);
+    case VT_I2: return Signed(ref ? *v.piVal : v.iVal, 16, out);
+    case VT_I4: return Signed(ref ? *v.plVal : v.lVal, 32, out);
+    case VT_INT: return Signed(ref ? *v.pintVal : v.intVal, 32, out);
+    case VT_I8: return Signed(ref ? *v.pllVal : v.llVal, 64, out);
+    case VT_UI1: return Unsigned(ref ? *v.pbVal : v.bVal, 8, out);
+    case VT_UI2: return Unsigned(ref ? *v.puiVal : v.uiVal, 16, out);
+    case VT_UI4: return Unsigned(ref ? *v.pulVal : v.ulVal, 32, out);
+    case VT_UINT: return Unsigned(ref ? *v.puintVal : v.uintVal, 32, out);
+    case VT_UI8: return Unsigned(ref ? *static_cast<ULONGLONG*>(v.byref) : v.ullVal, 64, out);
     case VT_R4:
       out->kind = Scalar::kDouble;
       out->single = true;
@@ -76,140 +100,186 @@ HRESULT ToScalar(const VARIANT& v, Scalar* out) {
   }
 }
 
-bool IsBlank(char16_t c) { return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n'; }
+bool IsBlank(char16_t c) { return c == u' ' || (c >= u'\t' && c <= u'\r'); }
 bool IsDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
-
-std::u16string_view Trim(std::u16string_view t) {
-  while (!t.empty() && IsBlank(t.front())) t.remove_prefix(1);
-  while (!t.empty() && IsBlank(t.back())) t.remove_suffix(1);
-  return t;
+int HexValue(char16_t c) {
+  if (IsDigit(c)) return c - u'0';
+  if (c >= u'a' && c <= u'f') return c - u'a' + 10;
+  if (c >= u'A' && c <= u'F') return c - u'A' + 10;
+  return -1;
 }
 
-// "&H1F" / "&O17": the digits as an unsigned bit pattern (see ToInteger).
-HRESULT ParseRadix(std::u16string_view t, Scalar* out) {
-  const unsigned base = (t[1] == u'H' || t[1] == u'h') ? 16 : 8;
-  t.remove_prefix(2);
-  if (t.empty()) return DISP_E_TYPEMISMATCH;
-  std::string ascii;
-  for (char16_t c : t) {
-    if (c > 0x7F) return DISP_E_TYPEMISMATCH;
-    ascii.push_back(static_cast<char>(c));
-  }
-  unsigned long long value = 0;
-  const auto r = std::from_chars(ascii.data(), ascii.data() + ascii.size(), value, static_cast<int>(base));
-  if (r.ptr != ascii.data() + ascii.size()) return DISP_E_TYPEMISMATCH;
-  if (r.ec == std::errc::result_out_of_range) return DISP_E_OVERFLOW;
-  out->kind = Scalar::kUnsigned;
-  out->u = value;
-  return S_OK;
-}
-
-// Text to a number: blanks around it; a sign before or after it, or
-// parentheses for a negative number; digits, "," between digits of the
-// whole part, "." before the fraction, an exponent; or hexadecimal/octal.
+// Text to a number, with the number format of U.S. English as the
+// automation library reads it: blanks, signs (leading or trailing, "(5)"
+// negative), a "$" before or after, "," between digits (ignored), one ".",
+// an exponent; or "&H" hexadecimal / "&O" octal, which give a bit pattern
+// (kUnsigned of 64 bits; a sign in front of them is ignored).
 HRESULT ParseNumber(std::u16string_view t, Scalar* out) {
-  t = Trim(t);
-  if (t.size() >= 2 && t[0] == u'&' && (t[1] == u'H' || t[1] == u'h' || t[1] == u'O' || t[1] == u'o')) {
-    return ParseRadix(t, out);
-  }
-  bool negative = false;
-  int signs = 0;
-  if (t.size() >= 2 && t.front() == u'(' && t.back() == u')') {
-    negative = true, ++signs;
-    t = Trim(t.substr(1, t.size() - 2));
-  }
-  if (!t.empty() && (t.front() == u'+' || t.front() == u'-')) {
-    negative = negative != (t.front() == u'-'), ++signs;
-    t = Trim(t.substr(1));
-  }
-  if (!t.empty() && (t.back() == u'+' || t.back() == u'-')) {
-    negative = negative != (t.back() == u'-'), ++signs;
-    t = Trim(t.substr(0, t.size() - 1));
-  }
-  if (signs > 1 || t.empty()) return DISP_E_TYPEMISMATCH;
-
-  std::string whole, fraction, exponent;
   std::size_t i = 0;
-  while (i < t.size() && (IsDigit(t[i]) || (t[i] == u',' && !whole.empty()))) {
-    if (t[i] != u',') whole.push_back(static_cast<char>(t[i]));
-    ++i;
-  }
-  if (i < t.size() && t[i] == u'.') {
-    for (++i; i < t.size() && IsDigit(t[i]); ++i) fraction.push_back(static_cast<char>(t[i]));
-  }
-  if (whole.empty() && fraction.empty()) return DISP_E_TYPEMISMATCH;
-  if (i < t.size() && (t[i] == u'e' || t[i] == u'E')) {
-    ++i;
-    if (i < t.size() && (t[i] == u'+' || t[i] == u'-')) exponent.push_back(static_cast<char>(t[i++]));
-    const std::size_t digits = exponent.size();
-    while (i < t.size() && IsDigit(t[i])) exponent.push_back(static_cast<char>(t[i++]));
-    if (exponent.size() == digits) return DISP_E_TYPEMISMATCH;
-  }
-  if (i != t.size()) return DISP_E_TYPEMISMATCH;
-
-  if (fraction.empty() && exponent.empty()) {
-    // Whole numbers exactly, beyond a double's 53 bits.
-    unsigned long long value = 0;
-    const auto r = std::from_chars(whole.data(), whole.data() + whole.size(), value);
-    if (r.ec == std::errc() && (!negative || value <= (1ULL << 63))) {
-      if (negative) {
-        out->kind = Scalar::kSigned;
-        out->s = value == (1ULL << 63) ? std::numeric_limits<long long>::min() : -static_cast<long long>(value);
-      } else {
-        out->kind = Scalar::kUnsigned;
-        out->u = value;
-      }
-      return S_OK;
+  const auto at = [&](std::size_t k) { return k < t.size() ? t[k] : u'\0'; };
+  Decimal d;
+  bool leadingPlus = false, leadingMinus = false, currency = false, parens = false, point = false;
+  bool zero = false;  // a zero was skipped, so "0" alone is a number
+  const auto skipZerosAfterPoint = [&] {
+    while (d.digits.empty() && at(i) == u'0') ++i, --d.exponent, zero = true;
+  };
+  for (;;) {
+    const char16_t c = at(i);
+    if (c == u'.') {
+      point = true;
+      ++i;
+      skipZerosAfterPoint();
+      break;
+    }
+    if (IsBlank(c)) {
+      ++i;
+    } else if (c == u',') {
+      return DISP_E_TYPEMISMATCH;  // no separator before the first digit
+    } else if (c == u'+' && !leadingPlus) {
+      leadingPlus = true, ++i;
+    } else if (c == u'-' && !leadingMinus) {
+      leadingMinus = d.negative = true, ++i;
+    } else if (c == u'$' && !currency) {
+      currency = true, ++i;
+    } else if (c == u'(' && !parens) {
+      parens = true, ++i;
+    } else {
+      break;
     }
   }
-  const std::string number = (whole.empty() ? "0" : whole) + (fraction.empty() ? "" : "." + fraction) +
-                             (exponent.empty() ? "" : "e" + exponent);
-  double d = 0;
-  const auto r = std::from_chars(number.data(), number.data() + number.size(), d);
-  if (r.ec == std::errc::result_out_of_range) {
-    // Too large overflows; too small is zero. The decimal exponent of the
-    // first significant digit tells which.
-    long long e = 0;
-    const auto er = std::from_chars(exponent.data() + (!exponent.empty() && exponent[0] == '+'),
-                                    exponent.data() + exponent.size(), e);
-    if (er.ec == std::errc::result_out_of_range) e = exponent[0] == '-' ? -(1LL << 40) : (1LL << 40);
-    const std::size_t lead = whole.find_first_not_of('0');
-    const long long magnitude = lead != std::string::npos
-                                    ? e + static_cast<long long>(whole.size() - lead)
-                                    : e - static_cast<long long>(fraction.find_first_not_of('0'));
-    if (magnitude > 0) return DISP_E_OVERFLOW;
-    d = 0;
-  } else if (r.ec != std::errc()) {
-    return DISP_E_TYPEMISMATCH;
+  unsigned base = 10;
+  if (!currency && !point && at(i) == u'&') {
+    const char16_t kind = at(i + 1);
+    if (kind == u'H' || kind == u'h') base = 16;
+    if (kind == u'O' || kind == u'o') base = 8;
+    if (base != 10) i += 2;
   }
-  out->kind = Scalar::kDouble;
-  out->d = negative ? -d : d;
+  while (at(i) == u'0') ++i, zero = true;
+  unsigned long long bitsValue = 0;
+  bool bitsOverflow = false;
+  bool exponent = false, inExponent = false, negativeExponent = false;
+  for (; i < t.size(); ++i) {
+    const char16_t c = t[i];
+    const int value = HexValue(c);
+    if (inExponent && IsDigit(c)) {
+      long long e = 0;
+      while (IsDigit(at(i))) e = std::min<long long>(e * 10 + (t[i++] - u'0'), 100000);
+      d.exponent += static_cast<int>(negativeExponent ? -e : e);
+      inExponent = false;
+      --i;
+    } else if (base != 10 && value >= 0 && static_cast<unsigned>(value) < base) {
+      if (bitsValue > (~0ULL >> (base == 16 ? 4 : 3))) bitsOverflow = true;
+      bitsValue = bitsValue * base + static_cast<unsigned>(value);
+      d.digits.push_back('1');  // only counted
+    } else if (base == 10 && IsDigit(c) && !inExponent) {
+      d.digits.push_back(static_cast<char>(c));
+      if (point) --d.exponent;
+    } else if (base == 10 && c == u',') {
+      // thousands separator, anywhere among the digits
+    } else if (base == 10 && c == u'.' && !point && !exponent) {
+      point = true;
+      ++i;
+      skipZerosAfterPoint();
+      --i;
+    } else if (base == 10 && (c == u'e' || c == u'E') && !currency && !exponent) {
+      exponent = inExponent = true;
+    } else if (inExponent && (c == u'+' || c == u'-')) {
+      if (c == u'-') negativeExponent = true;
+    } else {
+      break;
+    }
+  }
+  if (inExponent) return DISP_E_TYPEMISMATCH;
+  for (; i < t.size(); ++i) {
+    const char16_t c = t[i];
+    if (c == u',' && base == 10) continue;
+    if (IsBlank(c)) continue;
+    if (c == u'+' && !leadingPlus) continue;
+    if (c == u'-' && !leadingMinus) {
+      d.negative = true;
+      continue;
+    }
+    if (c == u')' && parens) {
+      d.negative = true;
+      continue;
+    }
+    if (c == u'$' && base == 10) continue;
+    break;
+  }
+  if (parens && !d.negative) return DISP_E_TYPEMISMATCH;
+  if (i != t.size() || (d.digits.empty() && !zero)) return DISP_E_TYPEMISMATCH;
+  if (base != 10) {
+    if (bitsOverflow) return DISP_E_OVERFLOW;
+    return Unsigned(bitsValue, 64, out);
+  }
+  while (!d.digits.empty() && d.digits.back() == '0') d.digits.pop_back(), ++d.exponent;
+  const auto first = d.digits.find_first_not_of('0');
+  d.digits.erase(0, first == std::string::npos ? d.digits.size() : first);
+  out->kind = Scalar::kDecimal;
+  out->number = std::move(d);
   return S_OK;
 }
 
-// Integer of `bits` width, signed or not. Doubles round to nearest, halves
-// to even. Hexadecimal/octal text is a bit pattern: "&HFFFF" is -1 as I2.
+// The integer nearest to a decimal number, halves to the even neighbour,
+// as a magnitude; false when it has more than 20 digits.
+bool RoundDecimal(const Decimal& d, unsigned long long* magnitude, bool* overflow) {
+  const long long length = static_cast<long long>(d.digits.size());
+  const long long whole = length + d.exponent;  // digits before the point
+  *overflow = false;
+  if (whole > 20) return *overflow = true, false;
+  unsigned long long value = 0;
+  for (long long k = 0; k < whole; ++k) {
+    const unsigned digit = k < length ? static_cast<unsigned>(d.digits[static_cast<std::size_t>(k)] - '0') : 0;
+    if (value > (~0ULL - digit) / 10) return *overflow = true, false;
+    value = value * 10 + digit;
+  }
+  if (whole < length) {
+    // The first dropped digit decides; a 5 with nothing after it (trailing
+    // zeros are gone) is a half.
+    const long long next = std::max<long long>(whole, 0);
+    const char first = whole < 0 ? '0' : d.digits[static_cast<std::size_t>(next)];
+    const bool more = whole < 0 || next + 1 < length;
+    if (first > '5' || (first == '5' && (more || (value & 1) != 0))) {
+      if (value == ~0ULL) return *overflow = true, false;
+      ++value;
+    }
+  }
+  *magnitude = value;
+  return true;
+}
+
+// Integer of `bits` width, signed or not. Numbers round to the nearest
+// integer, halves to even. A signed and an unsigned integer of the same
+// width, and True (-1), give their bits; so does hexadecimal/octal text of
+// at most the target's width ("&HFFFF" is -1 as I2).
 HRESULT ToInteger(Scalar v, int bits, bool isSigned, long long* out) {
   const long long smin = isSigned ? -(1LL << (bits - 1)) : 0;
   const unsigned long long umax = isSigned ? (1ULL << (bits - 1)) - 1
                                            : (bits == 64 ? ~0ULL : (1ULL << bits) - 1);
+  const unsigned long long mask = bits == 64 ? ~0ULL : (1ULL << bits) - 1;
+  const auto bitsOf = [&](unsigned long long pattern) {
+    pattern &= mask;
+    if (isSigned && bits < 64 && pattern > umax) return static_cast<long long>(pattern) - (1LL << bits);
+    return static_cast<long long>(pattern);
+  };
   if (v.kind == Scalar::kText) {
-    const std::u16string_view t = Trim(v.text);
-    const bool radix = t.size() >= 2 && t[0] == u'&';
     if (HRESULT hr = ParseNumber(v.text, &v); FAILED(hr)) return hr;
-    if (radix && isSigned && bits < 64 && v.u < (1ULL << bits) && v.u > umax) {
-      *out = static_cast<long long>(v.u) - (1LL << bits);  // raw bits, sign bit set
+    if (v.kind == Scalar::kUnsigned) {
+      if (bits < 64 && v.u > mask) return DISP_E_OVERFLOW;
+      *out = bitsOf(v.u);
       return S_OK;
     }
   }
   switch (v.kind) {
     case Scalar::kEmpty: *out = 0; return S_OK;
-    case Scalar::kBool: v.s = v.b ? -1 : 0; [[fallthrough]];
+    case Scalar::kBool: *out = v.b ? bitsOf(~0ULL) : 0; return S_OK;
     case Scalar::kSigned:
+      if (v.bits == bits && !isSigned) return *out = bitsOf(static_cast<unsigned long long>(v.s)), S_OK;
       if (v.s < smin || (v.s > 0 && static_cast<unsigned long long>(v.s) > umax)) return DISP_E_OVERFLOW;
       *out = v.s;
       return S_OK;
     case Scalar::kUnsigned:
+      if (v.bits == bits && isSigned) return *out = bitsOf(v.u), S_OK;
       if (v.u > umax) return DISP_E_OVERFLOW;
       *out = static_cast<long long>(v.u);
       return S_OK;
@@ -222,6 +292,20 @@ HRESULT ToInteger(Scalar v, int bits, bool isSigned, long long* out) {
       *out = static_cast<long long>(r);
       return S_OK;
     }
+    case Scalar::kDecimal: {
+      unsigned long long magnitude = 0;
+      bool overflow = false;
+      if (!RoundDecimal(v.number, &magnitude, &overflow)) return DISP_E_OVERFLOW;
+      if (v.number.negative && magnitude != 0) {
+        if (!isSigned || magnitude > static_cast<unsigned long long>(-(smin + 1)) + 1) return DISP_E_OVERFLOW;
+        *out = magnitude == static_cast<unsigned long long>(-(smin + 1)) + 1 ? smin
+                                                                             : -static_cast<long long>(magnitude);
+        return S_OK;
+      }
+      if (magnitude > umax) return DISP_E_OVERFLOW;
+      *out = static_cast<long long>(magnitude);
+      return S_OK;
+    }
     case Scalar::kText: break;
   }
   return DISP_E_TYPEMISMATCH;
@@ -230,6 +314,9 @@ HRESULT ToInteger(Scalar v, int bits, bool isSigned, long long* out) {
 HRESULT ToDouble(Scalar v, double* out) {
   if (v.kind == Scalar::kText) {
     if (HRESULT hr = ParseNumber(v.text, &v); FAILED(hr)) return hr;
+    // A bit pattern reads as a 64-bit signed number, so the upper half
+    // does not fit.
+    if (v.kind == Scalar::kUnsigned && v.u > static_cast<unsigned long long>(LLONG_MAX)) return DISP_E_OVERFLOW;
   }
   switch (v.kind) {
     case Scalar::kEmpty: *out = 0; return S_OK;
@@ -237,6 +324,22 @@ HRESULT ToDouble(Scalar v, double* out) {
     case Scalar::kSigned: *out = static_cast<double>(v.s); return S_OK;
     case Scalar::kUnsigned: *out = static_cast<double>(v.u); return S_OK;
     case Scalar::kDouble: *out = v.d; return S_OK;
+    case Scalar::kDecimal: {
+      // from_chars rounds the exact decimal value correctly, whatever the
+      // process locale; beyond the smallest double the value is zero.
+      if (v.number.digits.empty()) return *out = v.number.negative ? -0.0 : 0.0, S_OK;
+      const std::string text = v.number.digits + "e" + std::to_string(v.number.exponent);
+      double value = 0;
+      const auto r = std::from_chars(text.data(), text.data() + text.size(), value);
+      if (r.ec == std::errc::result_out_of_range) {
+        if (v.number.exponent > 0) return DISP_E_OVERFLOW;
+        value = 0;
+      } else if (r.ec != std::errc()) {
+        return DISP_E_TYPEMISMATCH;
+      }
+      *out = v.number.negative ? -value : value;
+      return S_OK;
+    }
     case Scalar::kText: break;
   }
   return DISP_E_TYPEMISMATCH;
@@ -258,23 +361,28 @@ HRESULT ToText(const Scalar& v, USHORT flags, std::u16string* out) {
     case Scalar::kSigned: r = std::to_chars(buf, buf + sizeof buf, v.s); break;
     case Scalar::kUnsigned: r = std::to_chars(buf, buf + sizeof buf, v.u); break;
     case Scalar::kDouble:
-      // 15 significant digits (7 for a single), "1E+20" for large ones.
-      r = std::to_chars(buf, buf + sizeof buf, v.d, std::chars_format::general, v.single ? 7 : 15);
+      // 15 significant digits (7 for a single), "1E+20" for large ones; a
+      // negative zero is "0".
+      r = std::to_chars(buf, buf + sizeof buf, v.d == 0 ? 0.0 : v.d, std::chars_format::general, v.single ? 7 : 15);
       for (char* p = buf; p != r.ptr; ++p)
         if (*p == 'e') *p = 'E';
       break;
+    case Scalar::kDecimal: return DISP_E_TYPEMISMATCH;  // only made from text, never converted back
   }
   if (r.ec != std::errc()) return E_UNEXPECTED;
   out->assign(buf, r.ptr);
   return S_OK;
 }
 
+// "True" and "False" in any case, "#TRUE#" and "#FALSE#", or a number (not
+// zero is True). Nothing around the words.
 HRESULT ToBool(Scalar v, bool* out) {
   if (v.kind == Scalar::kText) {
-    const std::u16string_view t = Trim(v.text);
-    if (EqualsNoCase(t, u"True")) return *out = true, S_OK;
-    if (EqualsNoCase(t, u"False")) return *out = false, S_OK;
-    if (HRESULT hr = ParseNumber(v.text, &v); FAILED(hr)) return hr;
+    if (EqualsNoCase(v.text, u"True") || v.text == u"#TRUE#") return *out = true, S_OK;
+    if (EqualsNoCase(v.text, u"False") || v.text == u"#FALSE#") return *out = false, S_OK;
+    double d = 0;
+    if (HRESULT hr = ToDouble(v, &d); FAILED(hr)) return hr;
+    return *out = d != 0, S_OK;
   }
   switch (v.kind) {
     case Scalar::kEmpty: *out = false; return S_OK;
@@ -282,7 +390,8 @@ HRESULT ToBool(Scalar v, bool* out) {
     case Scalar::kSigned: *out = v.s != 0; return S_OK;
     case Scalar::kUnsigned: *out = v.u != 0; return S_OK;
     case Scalar::kDouble: *out = v.d != 0; return S_OK;
-    case Scalar::kText: break;
+    case Scalar::kText:
+    case Scalar::kDecimal: break;
   }
   return DISP_E_TYPEMISMATCH;
 }

@@ -35,9 +35,13 @@ class Cli : public ::testing::Test {
 
   // Runs a bash script in the test's folder, with $Q the program, $LIB the
   // component and $SHARE the manual page and completion, against a registry
-  // in that folder.
+  // in that folder. QUILLON_TEST_CLI and QUILLON_TEST_COMPONENT put another
+  // build in their place (tools/test-windows.sh: quillon.exe under Wine).
   Result Sh(const std::string& script) {
-    WriteFileBytes(dir.File("script.sh"), "Q=" + std::string(QUILLON_CLI) + "\nLIB=" + QUILLON_COMPONENT_PATH +
+    const char* cli = std::getenv("QUILLON_TEST_CLI");
+    const char* component = std::getenv("QUILLON_TEST_COMPONENT");
+    WriteFileBytes(dir.File("script.sh"), "Q='" + std::string(cli ? cli : QUILLON_CLI) +
+                                              "'\nLIB='" + std::string(component ? component : QUILLON_COMPONENT_PATH) + "'" +
                                               "\nSHARE=" + QUILLON_SHARE + "\nexport QUILLON_REGISTRY=" +
                                               dir.File("registry.txt") + "\n" + script + "\n");
     const std::string command = "cd " + dir.path() + " && bash script.sh >" + dir.File("out.txt") + " 2>" +

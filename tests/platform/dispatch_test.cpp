@@ -177,14 +177,17 @@ TEST_F(DispatchTest, BadArgumentsAreReportedWithTheirPosition) {
   argErr = 99;
   EXPECT_EQ(Call(Id(u"Small"), DISPATCH_PROPERTYPUT, {tooBig.v}, nullptr, nullptr, &argErr), DISP_E_OVERFLOW);
   EXPECT_EQ(argErr, 99u);  // set only for a type mismatch or a parameter not found
-  EXPECT_EQ(Call(Id(u"Color"), DISPATCH_PROPERTYPUT, {Long(-1)}, nullptr), DISP_E_OVERFLOW);
+  TextArg negative(u"-1");  // (a long -1 keeps its bits in an unsigned parameter)
+  EXPECT_EQ(Call(Id(u"Color"), DISPATCH_PROPERTYPUT, {negative.v}, nullptr), DISP_E_OVERFLOW);
   TextArg huge(u"2147483648");
   EXPECT_EQ(Call(Id(u"Value"), DISPATCH_PROPERTYPUT, {huge.v}, nullptr), DISP_E_OVERFLOW);
   EXPECT_EQ(GetLong(u"Value"), 0);  // nothing was called
 
   EXPECT_EQ(Call(Id(u"Subtract"), DISPATCH_METHOD, {Long(1)}, nullptr), DISP_E_BADPARAMCOUNT);
   EXPECT_EQ(Call(Id(u"Subtract"), DISPATCH_METHOD, {Long(1), Long(2), Long(3)}, nullptr), DISP_E_BADPARAMCOUNT);
-  EXPECT_EQ(Call(Id(u"Value"), DISPATCH_PROPERTYGET, {Long(1)}, nullptr), DISP_E_BADPARAMCOUNT);
+  // An argument to a property that takes none would index what it returns.
+  EXPECT_EQ(Call(Id(u"Value"), DISPATCH_PROPERTYGET, {Long(1)}, nullptr), DISP_E_NOTACOLLECTION);
+  EXPECT_EQ(Call(Id(u"Item"), DISPATCH_PROPERTYGET, {Long(1), Long(2)}, nullptr), DISP_E_BADPARAMCOUNT);
   VARIANT missing;
   VariantInit(&missing);
   missing.vt = VT_ERROR;
@@ -263,9 +266,14 @@ TEST_F(DispatchTest, FailingMemberFillsExceptionInfoFromErrorInfo) {
   EXPECT_EQ(excep.scode, E_INVALIDARG);
   EXPECT_EQ(excep.bstrDescription, nullptr);
   EXPECT_EQ(excep.bstrSource, nullptr);
-  // The indexed get refuses an index: its status comes through the same way.
-  ASSERT_EQ(Call(Id(u"Item"), DISPATCH_PROPERTYGET, {Long(3)}, nullptr, &excep), DISP_E_EXCEPTION);
+  // The indexed get refuses an index: its status comes through the same
+  // way, and the result still has the property's type, zero.
+  VARIANT result;
+  VariantInit(&result);
+  ASSERT_EQ(Call(Id(u"Item"), DISPATCH_PROPERTYGET, {Long(3)}, &result, &excep), DISP_E_EXCEPTION);
   EXPECT_EQ(excep.scode, E_INVALIDARG);
+  EXPECT_EQ(result.vt, VT_I4);
+  EXPECT_EQ(result.lVal, 0);
 }
 
 VARIANT Typed(VARTYPE vt, LONGLONG bits) {

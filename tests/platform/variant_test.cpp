@@ -25,6 +25,12 @@ struct Var {
     x.v.dblVal = d;
     return x;
   }
+  static Var Short(SHORT i) {
+    Var x;
+    x.v.vt = VT_I2;
+    x.v.iVal = i;
+    return x;
+  }
   static Var Long(LONG l) {
     Var x;
     x.v.vt = VT_I4;
@@ -77,7 +83,7 @@ TEST(VariantChangeType, RangesOfEachTarget) {
   ASSERT_EQ(To(Var(u"4294967295"), VT_UI4, &out), S_OK);
   EXPECT_EQ(out.v.ulVal, 4294967295u);
   EXPECT_EQ(To(Var(u"4294967296"), VT_UI4, &out), DISP_E_OVERFLOW);
-  EXPECT_EQ(To(Var::Long(-1), VT_UI4, &out), DISP_E_OVERFLOW);
+  EXPECT_EQ(To(Var::Short(-1), VT_UI4, &out), DISP_E_OVERFLOW);
   EXPECT_EQ(To(Var::Long(70000), VT_I2, &out), DISP_E_OVERFLOW);
   EXPECT_EQ(To(Var::Double(2147483647.5), VT_I4, &out), DISP_E_OVERFLOW);  // rounds to 2^31
   EXPECT_EQ(To(Var(u"1e400"), VT_I4, &out), DISP_E_OVERFLOW);
@@ -85,6 +91,43 @@ TEST(VariantChangeType, RangesOfEachTarget) {
   ASSERT_EQ(To(Var(u"&HFFFF"), VT_I2, &out), S_OK);
   EXPECT_EQ(out.v.iVal, -1);
   EXPECT_EQ(To(Var(u"&H10000"), VT_I2, &out), DISP_E_OVERFLOW);
+}
+
+// Text rounds by its exact decimal value, not by the nearest double.
+TEST(VariantChangeType, TextRoundsExactly) {
+  Var out;
+  ASSERT_EQ(To(Var(u"2.50000000000000000001"), VT_I4, &out), S_OK);
+  EXPECT_EQ(out.v.lVal, 3);
+  ASSERT_EQ(To(Var(u"-2.5"), VT_I2, &out), S_OK);
+  EXPECT_EQ(out.v.iVal, -2);
+  ASSERT_EQ(To(Var(u"-0.4"), VT_UI4, &out), S_OK);
+  EXPECT_EQ(out.v.ulVal, 0u);
+  EXPECT_EQ(To(Var(u"-0.6"), VT_UI4, &out), DISP_E_OVERFLOW);
+  ASSERT_EQ(To(Var(u"-2147483648.4"), VT_I4, &out), S_OK);
+  EXPECT_EQ(out.v.lVal, INT32_MIN);
+  EXPECT_EQ(To(Var(u"99999999999999999999999"), VT_I4, &out), DISP_E_OVERFLOW);
+}
+
+// Integers of one width change signedness bit for bit; True is all ones.
+TEST(VariantChangeType, SameWidthKeepsTheBits) {
+  Var out;
+  ASSERT_EQ(To(Var::Long(-1), VT_UI4, &out), S_OK);
+  EXPECT_EQ(out.v.ulVal, 4294967295u);
+  Var big;
+  big.v.vt = VT_UI4;
+  big.v.ulVal = 2147483648u;
+  ASSERT_EQ(To(big, VT_I4, &out), S_OK);
+  EXPECT_EQ(out.v.lVal, INT32_MIN);
+  ASSERT_EQ(To(big, VT_INT, &out), S_OK);
+  EXPECT_EQ(out.v.intVal, INT32_MIN);
+  EXPECT_EQ(To(big, VT_I2, &out), DISP_E_OVERFLOW);
+  Var truth;
+  truth.v.vt = VT_BOOL;
+  truth.v.boolVal = VARIANT_TRUE;
+  ASSERT_EQ(To(truth, VT_UI1, &out), S_OK);
+  EXPECT_EQ(out.v.bVal, 255);
+  ASSERT_EQ(To(truth, VT_UI4, &out), S_OK);
+  EXPECT_EQ(out.v.ulVal, 4294967295u);
 }
 
 TEST(VariantChangeType, DoublesRoundHalvesToEven) {
@@ -120,6 +163,11 @@ TEST(VariantChangeType, ToTextAndBooleans) {
   EXPECT_EQ(std::u16string(out.v.bstrVal), u"True");
   ASSERT_EQ(To(Var(u"false"), VT_BOOL, &out), S_OK);
   EXPECT_EQ(out.v.boolVal, VARIANT_FALSE);
+  ASSERT_EQ(To(Var(u"#TRUE#"), VT_BOOL, &out), S_OK);
+  EXPECT_EQ(out.v.boolVal, VARIANT_TRUE);
+  EXPECT_EQ(To(Var(u" True "), VT_BOOL, &out), DISP_E_TYPEMISMATCH);
+  ASSERT_EQ(To(Var::Double(-0.0), VT_BSTR, &out), S_OK);
+  EXPECT_EQ(std::u16string(out.v.bstrVal), u"0");
 
   Var nothing;
   nothing.v.vt = VT_NULL;
@@ -143,18 +191,23 @@ TEST(VariantChangeType, ByReferenceSourcesAndInPlace) {
 }
 
 // The number forms of the English (United States) locale: signs before or
-// after, parentheses, grouping commas.
+// after, parentheses, grouping commas, a currency sign, hexadecimal bits.
 TEST(VariantChangeType, TextInTheAutomationLibrarysNumberForms) {
   Var out;
   const std::pair<const char16_t*, LONG> cases[] = {
-      {u"5-", -5}, {u"+5", 5}, {u"(5)", -5}, {u" ( 7 ) ", -7}, {u"1,000", 1000}, {u"1,2,3", 123}, {u".5e1", 5}};
+      {u"5-", -5},   {u"+5", 5},     {u"(5)", -5}, {u" ( 7 ) ", -7}, {u"(-5)", -5},       {u"1,000", 1000},
+      {u"1,2,3", 123}, {u"1,,0", 10}, {u".5e1", 5}, {u"$5", 5},       {u"5$", 5},          {u"1e5+", 100000},
+      {u"-&H10", 16}, {u"000", 0}};
   for (const auto& [text, expected] : cases) {
     ASSERT_EQ(To(Var(text), VT_I4, &out), S_OK) << quillon::ToUtf8(text);
     EXPECT_EQ(out.v.lVal, expected) << quillon::ToUtf8(text);
   }
-  for (const char16_t* bad : {u"(-5)", u"-5-", u",5", u"(5", u"1e+"}) {
+  for (const char16_t* bad : {u"-5-", u",5", u"(5", u"5)", u"1e+", u"$1e3", u"1e2.5", u"&O8", u"1 000", u"--5"}) {
     EXPECT_EQ(To(Var(bad), VT_I4, &out), DISP_E_TYPEMISMATCH) << quillon::ToUtf8(bad);
   }
+  ASSERT_EQ(To(Var(u"$1,234.50"), VT_R8, &out), S_OK);
+  EXPECT_EQ(out.v.dblVal, 1234.5);
+  EXPECT_EQ(To(Var(u"&HFFFFFFFFFFFFFFFF"), VT_R8, &out), DISP_E_OVERFLOW);
   ASSERT_EQ(To(Var(u"1e-400"), VT_R8, &out), S_OK);  // too small is zero
   EXPECT_EQ(out.v.dblVal, 0.0);
   EXPECT_EQ(To(Var(u"1e400"), VT_R8, &out), DISP_E_OVERFLOW);
