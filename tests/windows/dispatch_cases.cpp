@@ -75,6 +75,10 @@ std::string Value(const VARIANT& v) {
       std::snprintf(buf, sizeof buf, "%.17g", v.vt == VT_R4 ? static_cast<double>(v.fltVal) : v.dblVal);
       return vt + buf;
     }
+    case VT_DISPATCH: return vt + "object";
+    case VT_VARIANT | VT_BYREF: return "byref " + Value(*v.pvarVal);
+    case VT_I4 | VT_BYREF: return "byref 3:" + std::to_string(static_cast<long long>(*v.plVal));
+    case VT_BSTR | VT_BYREF: return "byref 8:" + Text(*v.pbstrVal);
     default: return vt + "?";
   }
 }
@@ -150,10 +154,25 @@ void Run(const char* name, const Call& call, std::vector<VARIANT> args) {
             Text(excep.bstrDescription) + " " + Text(excep.bstrHelpFile) + " " + std::to_string(excep.dwHelpContext) +
             "}";
   }
-  std::printf("%s\n", line.c_str());
   SysFreeString(excep.bstrSource);
   SysFreeString(excep.bstrDescription);
   SysFreeString(excep.bstrHelpFile);
+  // What the call left on the thread: a member's error information stays
+  // there only when the caller gave no EXCEPINFO to move it into.
+  IErrorInfo* info = nullptr;
+  if (GetErrorInfo(0, &info) == S_OK && info != nullptr) {
+    BSTR source = nullptr;
+    BSTR description = nullptr;
+    GUID guid = IID_IDispatch;
+    info->GetSource(&source);
+    info->GetDescription(&description);
+    info->GetGUID(&guid);
+    info->Release();
+    line += " left{" + Text(source) + " " + Text(description) + " " + Guid(guid) + "}";
+    SysFreeString(source);
+    SysFreeString(description);
+  }
+  std::printf("%s\n", line.c_str());
   VariantClear(&result);
   // Reference arguments show what the call left in the caller's variable.
   for (const VARIANT& v : args) {
@@ -168,16 +187,21 @@ Call ScriptGet(const OLECHAR* member) { return {IdOf(member), DISPATCH_METHOD | 
 Call Put(const OLECHAR* member) { return {IdOf(member), DISPATCH_PROPERTYPUT, Named::kPropertyPut, false}; }
 Call Method(const OLECHAR* member) { return {IdOf(member), DISPATCH_METHOD, Named::kNone, false}; }
 
-// Puts a value, then reads the property back.
-void PutGet(const char* name, const OLECHAR* member, std::vector<VARIANT> args) {
+// Puts a value (the last argument; any before it are indexes), then reads
+// the property back. The case is named by the arguments.
+void PutGet(const OLECHAR* member, std::vector<VARIANT> args) {
+  std::string name;
+  for (const OLECHAR* c = member; *c != 0; ++c) name.push_back(static_cast<char>(*c));
   std::vector<VARIANT> indexes;
   for (std::size_t i = 0; i + 1 < args.size(); ++i) {
+    name += (i ? ", " : "(") + Value(args[i]) + (i + 2 == args.size() ? ")" : "");
     VARIANT copy = args[i];  // the indexes are numbers or text
     if (copy.vt == VT_BSTR) copy.bstrVal = SysAllocStringLen(copy.bstrVal, SysStringLen(copy.bstrVal));
     indexes.push_back(copy);
   }
-  Run(name, Put(member), std::move(args));
-  Run((std::string(name) + " read back").c_str(), Get(member), std::move(indexes));
+  name += " = " + Value(args.back());
+  Run(name.c_str(), Put(member), std::move(args));
+  Run((name + " read back").c_str(), Get(member), std::move(indexes));
 }
 
 void Names(const char* name, std::initializer_list<const OLECHAR*> names) {
@@ -251,90 +275,54 @@ void IndexCases() {
 }
 
 void PutCases() {
-  PutGet("Flags = 65541", OLESTR("Flags"), {I4(65541)});
-  PutGet("Flags = text 12", OLESTR("Flags"), {Str(OLESTR("12"))});
-  PutGet("Flags = text with blanks", OLESTR("Flags"), {Str(OLESTR("  13 \t"))});
-  PutGet("Flags = text 2.5", OLESTR("Flags"), {Str(OLESTR("2.5"))});
-  PutGet("Flags = text 3.5", OLESTR("Flags"), {Str(OLESTR("3.5"))});
-  PutGet("Flags = text -2.5", OLESTR("Flags"), {Str(OLESTR("-2.5"))});
-  PutGet("Flags = text 1e3", OLESTR("Flags"), {Str(OLESTR("1e3"))});
-  PutGet("Flags = text &H1F", OLESTR("Flags"), {Str(OLESTR("&H1F"))});
-  PutGet("Flags = text &HFFFFFFFF", OLESTR("Flags"), {Str(OLESTR("&HFFFFFFFF"))});
-  PutGet("Flags = text &H100000000", OLESTR("Flags"), {Str(OLESTR("&H100000000"))});
-  PutGet("Flags = text &O17", OLESTR("Flags"), {Str(OLESTR("&O17"))});
-  PutGet("Flags = text 1,000", OLESTR("Flags"), {Str(OLESTR("1,000"))});
-  PutGet("Flags = text +7", OLESTR("Flags"), {Str(OLESTR("+7"))});
-  PutGet("Flags = text .5", OLESTR("Flags"), {Str(OLESTR(".5"))});
-  PutGet("Flags = text 12abc", OLESTR("Flags"), {Str(OLESTR("12abc"))});
-  PutGet("Flags = text abc", OLESTR("Flags"), {Str(OLESTR("abc"))});
-  PutGet("Flags = empty text", OLESTR("Flags"), {Str(OLESTR(""))});
-  PutGet("Flags = text True", OLESTR("Flags"), {Str(OLESTR("True"))});
-  PutGet("Flags = text 2147483648", OLESTR("Flags"), {Str(OLESTR("2147483648"))});
-  PutGet("Flags = text 0x10", OLESTR("Flags"), {Str(OLESTR("0x10"))});
-  PutGet("Flags = 2.5", OLESTR("Flags"), {R8(2.5)});
-  PutGet("Flags = 3.5", OLESTR("Flags"), {R8(3.5)});
-  PutGet("Flags = -0.5", OLESTR("Flags"), {R8(-0.5)});
-  PutGet("Flags = 2147483647.5", OLESTR("Flags"), {R8(2147483647.5)});
-  PutGet("Flags = -2147483648.5", OLESTR("Flags"), {R8(-2147483648.5)});
-  PutGet("Flags = 1e10", OLESTR("Flags"), {R8(1e10)});
-  PutGet("Flags = True", OLESTR("Flags"), {Bool(true)});
-  PutGet("Flags = False", OLESTR("Flags"), {Bool(false)});
-  PutGet("Flags = empty", OLESTR("Flags"), {Empty()});
-  PutGet("Flags = null", OLESTR("Flags"), {Null()});
-  PutGet("Flags = missing", OLESTR("Flags"), {Missing()});
-  PutGet("Flags = 64-bit 5", OLESTR("Flags"), {I8(5)});
-  PutGet("Flags = unsigned 4294967295", OLESTR("Flags"), {UI4(4294967295u)});
-  PutGet("Flags = the object itself", OLESTR("Flags"), [] {
-    VARIANT v = Make(VT_DISPATCH);
-    v.pdispVal = g_object;
-    g_object->AddRef();
-    return std::vector<VARIANT>{v};
-  }());
+  for (const OLECHAR* text : {OLESTR("12"), OLESTR("  13 \t"), OLESTR("2.5"), OLESTR("3.5"), OLESTR("-2.5"),
+                              OLESTR("1e3"), OLESTR("&H1F"), OLESTR("&HFFFFFFFF"), OLESTR("&H100000000"),
+                              OLESTR("&O17"), OLESTR("1,000"), OLESTR("+7"), OLESTR(".5"), OLESTR("12abc"),
+                              OLESTR("abc"), OLESTR(""), OLESTR("True"), OLESTR("2147483648"), OLESTR("0x10")}) {
+    PutGet(OLESTR("Flags"), {Str(text)});
+  }
+  for (double number : {2.5, 3.5, -0.5, 2147483647.5, -2147483648.5, 1e10}) PutGet(OLESTR("Flags"), {R8(number)});
+  VARIANT object = Make(VT_DISPATCH);
+  object.pdispVal = g_object;
+  g_object->AddRef();
+  for (VARIANT v : {I4(65541), Bool(true), Bool(false), Empty(), Null(), Missing(), I8(5), UI4(4294967295u), object}) {
+    PutGet(OLESTR("Flags"), {v});
+  }
   VARIANT variable = Str(OLESTR("21"));
-  PutGet("Flags = byref variable (text)", OLESTR("Flags"), {RefVar(&variable)});
+  PutGet(OLESTR("Flags"), {RefVar(&variable)});
   VariantClear(&variable);
   variable = I4(22);
-  PutGet("Flags = byref variable (long)", OLESTR("Flags"), {RefVar(&variable)});
+  PutGet(OLESTR("Flags"), {RefVar(&variable)});
   variable = Empty();
-  PutGet("Flags = byref variable (empty)", OLESTR("Flags"), {RefVar(&variable)});
+  PutGet(OLESTR("Flags"), {RefVar(&variable)});
   LONG number = 23;
-  PutGet("Flags = byref long", OLESTR("Flags"), {RefI4(&number)});
+  PutGet(OLESTR("Flags"), {RefI4(&number)});
   BSTR text = SysAllocString(OLESTR("24"));
-  PutGet("Flags = byref text", OLESTR("Flags"), {RefStr(&text)});
+  PutGet(OLESTR("Flags"), {RefStr(&text)});
   SysFreeString(text);
 
-  PutGet("FuelDiv = 300", OLESTR("FuelDiv"), {I4(300)});
-  PutGet("FuelDiv = 40000", OLESTR("FuelDiv"), {I4(40000)});
-  PutGet("FuelDiv = text -32768", OLESTR("FuelDiv"), {Str(OLESTR("-32768"))});
-  PutGet("FuelDiv = 32767.5", OLESTR("FuelDiv"), {R8(32767.5)});
-  PutGet("FuelDiv = text &HFFFF", OLESTR("FuelDiv"), {Str(OLESTR("&HFFFF"))});
-  PutGet("FontColor = -1", OLESTR("FontColor"), {I4(-1)});
-  PutGet("FontColor = text &HFF", OLESTR("FontColor"), {Str(OLESTR("&HFF"))});
-  PutGet("FontColor = 4294967295.0", OLESTR("FontColor"), {R8(4294967295.0)});
-  PutGet("FontColor = text 4294967296", OLESTR("FontColor"), {Str(OLESTR("4294967296"))});
-  PutGet("IceWarning = 200", OLESTR("IceWarning"), {I4(200)});
-  PutGet("BrightnessDay = 20", OLESTR("BrightnessDay"), {I4(20)});
-  PutGet("VIN = 123", OLESTR("VIN"), {I4(123)});
-  PutGet("VIN = True", OLESTR("VIN"), {Bool(true)});
-  PutGet("VIN = 1.5", OLESTR("VIN"), {R8(1.5)});
-  PutGet("VIN = 0.1", OLESTR("VIN"), {R8(0.1)});
-  PutGet("VIN = empty", OLESTR("VIN"), {Empty()});
-  PutGet("VIN = null", OLESTR("VIN"), {Null()});
-  PutGet("VIN = letters", OLESTR("VIN"), {Str(OLESTR("ABCDEFGHIJ"))});
-  PutGet("VIN = non-ANSI letters", OLESTR("VIN"), {Str(OLESTR("1G \u00C4\u20AC\u0416  \u00E9 X"))});
-  PutGet("ColorBalance(1) = text -3", OLESTR("ColorBalance"), {I4(1), Str(OLESTR("-3"))});
-  PutGet("ColorBalance(text 2) = 200", OLESTR("ColorBalance"), {Str(OLESTR("2")), I4(200)});
-  PutGet("ElementAlignment(WIN_FUEL) = 7", OLESTR("ElementAlignment"), {I4(3), I4(7)});
-  PutGet("ElementY(4) = text 300", OLESTR("ElementY"), {I4(4), Str(OLESTR("300"))});
+  const OLECHAR* const fuelDiv = OLESTR("FuelDiv");
+  const OLECHAR* const fontColor = OLESTR("FontColor");
+  const OLECHAR* const vin = OLESTR("VIN");
+  const std::pair<const OLECHAR*, std::vector<VARIANT>> puts[] = {
+      {fuelDiv, {I4(300)}}, {fuelDiv, {I4(40000)}}, {fuelDiv, {Str(OLESTR("-32768"))}}, {fuelDiv, {R8(32767.5)}},
+      {fuelDiv, {Str(OLESTR("&HFFFF"))}}, {fontColor, {I4(-1)}}, {fontColor, {Str(OLESTR("&HFF"))}},
+      {fontColor, {R8(4294967295.0)}}, {fontColor, {Str(OLESTR("4294967296"))}}, {fontColor, {Str(OLESTR("-1"))}},
+      {OLESTR("IceWarning"), {I4(200)}}, {OLESTR("BrightnessDay"), {I4(20)}}, {vin, {I4(123)}}, {vin, {Bool(true)}},
+      {vin, {R8(1.5)}}, {vin, {R8(0.1)}}, {vin, {Empty()}}, {vin, {Null()}}, {vin, {Str(OLESTR("ABCDEFGHIJ"))}},
+      {vin, {Str(OLESTR("1G \u00C4\u20AC\u0416  \u00E9 X"))}},
+      {OLESTR("ColorBalance"), {I4(1), Str(OLESTR("-3"))}}, {OLESTR("ColorBalance"), {Str(OLESTR("2")), I4(200)}},
+      {OLESTR("ElementAlignment"), {I4(3), I4(7)}}, {OLESTR("ElementY"), {I4(4), Str(OLESTR("300"))}}};
+  for (const auto& [member, args] : puts) PutGet(member, args);
 
-  Run("put without the property-put name", {IdOf(OLESTR("Flags")), DISPATCH_PROPERTYPUT, Named::kNone, false},
-      {I4(1)});
-  Run("put with another named argument", {IdOf(OLESTR("Flags")), DISPATCH_PROPERTYPUT, Named::kZero, false},
-      {I4(1)});
+  const DISPID flags = IdOf(OLESTR("Flags"));
+  Run("put without the property-put name", {flags, DISPATCH_PROPERTYPUT, Named::kNone, false}, {I4(1)});
+  Run("put with another named argument", {flags, DISPATCH_PROPERTYPUT, Named::kZero, false}, {I4(1)});
   Run("put with two values", Put(OLESTR("Flags")), {I4(1), I4(2)});
   Run("put indexed without its index", Put(OLESTR("ColorBalance")), {I4(1)});
-  Run("put by reference", {IdOf(OLESTR("Flags")), DISPATCH_PROPERTYPUTREF, Named::kPropertyPut, false}, {I4(1)});
-  Run("put as scripts call a method", {IdOf(OLESTR("Flags")), DISPATCH_METHOD, Named::kNone, false}, {I4(1)});
+  Run("put by reference", {flags, DISPATCH_PROPERTYPUTREF, Named::kPropertyPut, false}, {I4(1)});
+  Run("put as scripts call a method", {flags, DISPATCH_METHOD, Named::kNone, false}, {I4(1)});
+  Run("put of a method", Put(OLESTR("WriteS19")), {Str(OLESTR("x.S19"))});
 }
 
 void MethodCases() {
@@ -345,31 +333,8 @@ void MethodCases() {
   Run("WriteS19 with two paths", Method(OLESTR("WriteS19")), {Str(OLESTR("a.S19")), Str(OLESTR("b.S19"))});
   Run("WriteS19 as scripts call", ScriptGet(OLESTR("WriteS19")), {Str(OLESTR("no-such-folder/a.S19"))});
 
-  // Without EXCEPINFO the description stays on the thread.
-  {
-    const Call call{IdOf(OLESTR("WriteS19")), DISPATCH_METHOD, Named::kNone, false, false};
-    VARIANT path = Str(OLESTR("no-such-folder/b.S19"));
-    DISPPARAMS params{&path, nullptr, 1, 0};
-    UINT argErr = 0xFFFFFFFFu;
-    const HRESULT hr = g_object->Invoke(call.id, IID_NULL, 0, call.flags, &params, nullptr, nullptr, &argErr);
-    VariantClear(&path);
-    IErrorInfo* info = nullptr;
-    const HRESULT got = GetErrorInfo(0, &info);
-    BSTR description = nullptr;
-    BSTR source = nullptr;
-    GUID guid = IID_IDispatch;
-    if (info != nullptr) {
-      info->GetDescription(&description);
-      info->GetSource(&source);
-      info->GetGUID(&guid);
-      info->Release();
-    }
-    std::printf("WriteS19 without exception info: %s then %s %s %s %s\n", Hex(hr).c_str(), Hex(got).c_str(),
-                Text(source).c_str(), Text(description).c_str(), Guid(guid).c_str());
-    SysFreeString(description);
-    SysFreeString(source);
-  }
-
+  Run("WriteS19 without exception info", {IdOf(OLESTR("WriteS19")), DISPATCH_METHOD, Named::kNone, false, false},
+      {Str(OLESTR("no-such-folder/b.S19"))});
   Run("Flags before writing", Put(OLESTR("Flags")), {I4(24)});
   Run("WriteS19 of a file", Method(OLESTR("WriteS19")), {Str(OLESTR("written.S19"))});
   Run("Flags changed before reading", Put(OLESTR("Flags")), {I4(3)});
@@ -476,17 +441,20 @@ void TypeCases() {
 
 // Conversions a script's arguments go through, without the object.
 void ConversionCases() {
-  const OLECHAR* texts[] = {OLESTR("12"),     OLESTR(" 12 "),  OLESTR("-0"),    OLESTR("2.5"),   OLESTR("-3.5"),
-                            OLESTR("1e3"),    OLESTR("1E-1"),  OLESTR("&H7FFF"), OLESTR("&h8000"), OLESTR("&O777"),
-                            OLESTR("1,000"),  OLESTR("1.000,5"), OLESTR("$5"), OLESTR("(5)"),   OLESTR("5-"),
-                            OLESTR("12abc"),  OLESTR(""),      OLESTR(" "),     OLESTR("True"),  OLESTR("false"),
-                            OLESTR("#TRUE#"), OLESTR("0x10"),  OLESTR("1e400"), OLESTR("-1e-400"), OLESTR("32768"),
-                            OLESTR("4294967295"), OLESTR("\u0661\u0662"), OLESTR(" True "), OLESTR("#true#"),
-                            OLESTR("-&H10"), OLESTR("5--"),  OLESTR("(-5)"),  OLESTR("1e5+"),  OLESTR("1,,0"),
-                            OLESTR(",5"),     OLESTR("$1,234.50"), OLESTR("1.5$"), OLESTR("1e+2"), OLESTR("1e2.5"),
-                            OLESTR("&H-1"),   OLESTR("1 000"), OLESTR(".5e1"), OLESTR("-.5"), OLESTR("0.5"),
-                            OLESTR("000"),    OLESTR("&H"),    OLESTR("&O8"),  OLESTR("&HFFFFFFFFFFFFFFFF"),
-                            OLESTR("9999999999"), OLESTR("2.50000000000000000001"), OLESTR("1e-5")};
+  const OLECHAR* texts[] = {
+      OLESTR("12"), OLESTR(" 12 "), OLESTR(" -12\t"), OLESTR("-0"), OLESTR("2.5"), OLESTR("-3.5"), OLESTR("4.5"),
+      OLESTR("1e3"), OLESTR("1E-1"), OLESTR("1.5e1"), OLESTR("&H7FFF"), OLESTR("&h8000"), OLESTR("&HFFFF"),
+      OLESTR("&H10000"), OLESTR("&O777"), OLESTR("1,000"), OLESTR("1.000,5"), OLESTR("$5"), OLESTR("(5)"),
+      OLESTR("5-"), OLESTR("+5"), OLESTR(" ( 7 ) "), OLESTR("1,2,3"), OLESTR("5$"), OLESTR("12abc"), OLESTR(""),
+      OLESTR(" "), OLESTR("True"), OLESTR("false"), OLESTR("#TRUE#"), OLESTR("0x10"), OLESTR("1e400"),
+      OLESTR("-1e-400"), OLESTR("32768"), OLESTR("-1"), OLESTR("2147483647"), OLESTR("-2147483648"),
+      OLESTR("-2147483648.4"), OLESTR("4294967295"), OLESTR("4294967296"), OLESTR("\u0661\u0662"),
+      OLESTR(" True "), OLESTR("#true#"), OLESTR("-&H10"), OLESTR("5--"), OLESTR("--5"), OLESTR("-5-"),
+      OLESTR("(-5)"), OLESTR("(5"), OLESTR("5)"), OLESTR("1e5+"), OLESTR("1,,0"), OLESTR(",5"), OLESTR("$1,234.50"),
+      OLESTR("$1e3"), OLESTR("1.5$"), OLESTR("1e+2"), OLESTR("1e+"), OLESTR("1e"), OLESTR("1e2.5"), OLESTR("&H-1"),
+      OLESTR("&HG"), OLESTR("1 000"), OLESTR(".5e1"), OLESTR("-.5"), OLESTR("-0.4"), OLESTR("-0.6"), OLESTR("0.5"),
+      OLESTR("."), OLESTR("inf"), OLESTR("000"), OLESTR("&H"), OLESTR("&O8"), OLESTR("&HFFFFFFFFFFFFFFFF"),
+      OLESTR("9999999999"), OLESTR("18446744073709551621"), OLESTR("2.50000000000000000001"), OLESTR("1e-5")};
   const VARTYPE targets[] = {VT_I2, VT_I4, VT_UI4, VT_INT, VT_UI1, VT_R8, VT_BOOL};
   for (const OLECHAR* t : texts) {
     std::string line = "text " + Text(t, static_cast<UINT>(OleString(t).size())) + ":";
@@ -501,11 +469,13 @@ void ConversionCases() {
     }
     std::printf("%s\n", line.c_str());
   }
-  VARIANT sources[] = {R8(0.5),     R8(1.5),        R8(-1.5),     R8(32767.5), R8(-32768.5), R8(2147483647.4),
-                             R8(4294967295.5), R8(1e300), R8(0.1),      R8(1.0 / 3), R8(1e15),     R8(123456789012345680.0),
-                             R8(-0.0),    R8(1e-5),       R8(-1.5e300), Bool(true),     Bool(false),  I4(-1),      I4(65536),    I2(-1),
-                             UI4(2147483648u), I8(-2147483649LL), Empty(), Null()};
-  const VARTYPE numberTargets[] = {VT_I2, VT_I4, VT_UI4, VT_UI1, VT_BOOL, VT_BSTR};
+  VARIANT single = Make(VT_R4);
+  single.fltVal = 0.1f;
+  VARIANT sources[] = {R8(0.5), R8(1.5), R8(-1.5), R8(32767.5), R8(-32768.5), R8(2147483647.4), R8(4294967295.5),
+                       R8(1e300), R8(0.1), R8(0.25), R8(1.0 / 3), R8(1e15), R8(1e20), R8(123456789012345680.0),
+                       R8(-0.0), R8(1e-5), R8(-1.5e300), single, Bool(true), Bool(false), I4(-1), I4(-42), I4(65536),
+                       I2(-1), UI4(2147483648u), I8(-2147483649LL), Empty(), Null()};
+  const VARTYPE numberTargets[] = {VT_I2, VT_I4, VT_UI4, VT_INT, VT_UI1, VT_BOOL, VT_BSTR};
   int n = 0;
   for (VARIANT& s : sources) {
     std::string line = "value " + std::to_string(n++) + " " + Value(s) + ":";
@@ -523,7 +493,8 @@ void ConversionCases() {
     VariantClear(&dest);
     std::printf("%s\n", line.c_str());
   }
-  // By-reference sources, as a script's variables arrive.
+  // By-reference sources, as a script's variables arrive, and conversions
+  // in place.
   VARIANT inner = Str(OLESTR("41"));
   VARIANT ref = RefVar(&inner);
   VARIANT dest;
@@ -543,6 +514,9 @@ void ConversionCases() {
   hr = VariantChangeType(&refNumber, &refNumber, 0, VT_BSTR);
   std::printf("byref long to text in place: %s %s\n", Hex(hr).c_str(), Value(refNumber).c_str());
   VariantClear(&refNumber);
+  VARIANT text = Str(OLESTR("123"));
+  hr = VariantChangeType(&text, &text, 0, VT_I2);  // the string is freed
+  std::printf("text to short in place: %s %s\n", Hex(hr).c_str(), Value(text).c_str());
 }
 
 void StringCases() {
