@@ -444,17 +444,17 @@ void ConversionCases() {
   const OLECHAR* texts[] = {
       OLESTR("12"), OLESTR(" 12 "), OLESTR(" -12\t"), OLESTR("-0"), OLESTR("2.5"), OLESTR("-3.5"), OLESTR("4.5"),
       OLESTR("1e3"), OLESTR("1E-1"), OLESTR("1.5e1"), OLESTR("&H7FFF"), OLESTR("&h8000"), OLESTR("&HFFFF"),
-      OLESTR("&H10000"), OLESTR("&O777"), OLESTR("1,000"), OLESTR("1.000,5"), OLESTR("$5"), OLESTR("(5)"),
-      OLESTR("5-"), OLESTR("+5"), OLESTR(" ( 7 ) "), OLESTR("1,2,3"), OLESTR("5$"), OLESTR("12abc"), OLESTR(""),
-      OLESTR(" "), OLESTR("True"), OLESTR("false"), OLESTR("#TRUE#"), OLESTR("0x10"), OLESTR("1e400"),
+      OLESTR("&H10000"), OLESTR("&O777"), OLESTR("&o17"), OLESTR("1,000"), OLESTR("1.000,5"), OLESTR("$5"),
+      OLESTR("(5)"), OLESTR("5-"), OLESTR("+5"), OLESTR(" ( 7 ) "), OLESTR("1,2,3"), OLESTR("5$"), OLESTR("12abc"),
+      OLESTR(""), OLESTR(" "), OLESTR("True"), OLESTR("false"), OLESTR("#TRUE#"), OLESTR("0x10"), OLESTR("1e400"),
       OLESTR("-1e-400"), OLESTR("32768"), OLESTR("-1"), OLESTR("2147483647"), OLESTR("-2147483648"),
-      OLESTR("-2147483648.4"), OLESTR("4294967295"), OLESTR("4294967296"), OLESTR("\u0661\u0662"),
-      OLESTR(" True "), OLESTR("#true#"), OLESTR("-&H10"), OLESTR("5--"), OLESTR("--5"), OLESTR("-5-"),
-      OLESTR("(-5)"), OLESTR("(5"), OLESTR("5)"), OLESTR("1e5+"), OLESTR("1,,0"), OLESTR(",5"), OLESTR("$1,234.50"),
-      OLESTR("$1e3"), OLESTR("1.5$"), OLESTR("1e+2"), OLESTR("1e+"), OLESTR("1e"), OLESTR("1e2.5"), OLESTR("&H-1"),
-      OLESTR("&HG"), OLESTR("1 000"), OLESTR(".5e1"), OLESTR("-.5"), OLESTR("-0.4"), OLESTR("-0.6"), OLESTR("0.5"),
-      OLESTR("."), OLESTR("inf"), OLESTR("000"), OLESTR("&H"), OLESTR("&O8"), OLESTR("&HFFFFFFFFFFFFFFFF"),
-      OLESTR("9999999999"), OLESTR("18446744073709551621"), OLESTR("2.50000000000000000001"), OLESTR("1e-5")};
+      OLESTR("-2147483648.4"), OLESTR("4294967295"), OLESTR("4294967296"), OLESTR("\u0661\u0662"), OLESTR(" True "),
+      OLESTR("#true#"), OLESTR("-&H10"), OLESTR("5--"), OLESTR("--5"), OLESTR("-5-"), OLESTR("(-5)"), OLESTR("(5"),
+      OLESTR("5)"), OLESTR("1e5+"), OLESTR("1,,0"), OLESTR(",5"), OLESTR("$1,234.50"), OLESTR("$1e3"), OLESTR("1.5$"),
+      OLESTR("1e+2"), OLESTR("1e+"), OLESTR("1e"), OLESTR("1e2.5"), OLESTR("&H-1"), OLESTR("&HG"), OLESTR("1 000"),
+      OLESTR(".5e1"), OLESTR("-.5"), OLESTR("-0.4"), OLESTR("-0.6"), OLESTR("0.5"), OLESTR("."), OLESTR("inf"),
+      OLESTR("000"), OLESTR("&H"), OLESTR("&O8"), OLESTR("&HFFFFFFFFFFFFFFFF"), OLESTR("9999999999"),
+      OLESTR("18446744073709551621"), OLESTR("2.50000000000000000001"), OLESTR("1e-5")};
   const VARTYPE targets[] = {VT_I2, VT_I4, VT_UI4, VT_INT, VT_UI1, VT_R8, VT_BOOL};
   for (const OLECHAR* t : texts) {
     std::string line = "text " + Text(t, static_cast<UINT>(OleString(t).size())) + ":";
