@@ -8,21 +8,18 @@
 #include <filesystem>
 #include <string>
 
+#include "default_file.h"
 #include "temp_dir.h"
 
 namespace quillon {
 namespace {
 
 using testing::CountEntries;
+using testing::kDataLine;
+using testing::kDefaultFile;
 using testing::ReadFileBytes;
 using testing::TempDir;
 using testing::WriteFileBytes;
-
-const std::string kDefaultFile =
-    "S2240012004F150100004D000F464759000B3202BCFA14040A04B0EA6000FFFFFF03FF02E725\r\n"
-    "S22400122002300064000012C0FB01000000000B3C00015F900FA000000F32B8002000000046\r\n"
-    "S2240012400007008407012E07013A72012E07010000000000000000000000000000000000DD\r\n"
-    "S9030000FC\r\n";
 
 struct Result {
   int status;
@@ -166,7 +163,7 @@ TEST_F(Cli, EmptyNameIsUnreadable) {
 // "R224..." for "S224...": read with a warning; set writes only with --force.
 TEST_F(Cli, MissingPartsOfTheImageAreNamed) {
   std::string text = kDefaultFile;
-  text[78] = 'R';
+  text[kDataLine] = 'R';
   WriteFileBytes(dir.File("bad.S19"), text);
   Result r = Sh("$Q get bad.S19 Region");
   EXPECT_EQ(r.status, 0);
@@ -182,9 +179,9 @@ TEST_F(Cli, MissingPartsOfTheImageAreNamed) {
 }
 
 TEST_F(Cli, CheckReportsErrorsAndWarnings) {
-  std::string skipped = kDefaultFile, damaged = kDefaultFile, unusual;
-  skipped[78] = 'R';
-  damaged[2 * 78 + 74] = 'F';
+  std::string skipped = kDefaultFile, damaged = kDefaultFile;
+  skipped[kDataLine] = 'R';
+  damaged[2 * kDataLine + 74] = 'F';
   WriteFileBytes(dir.File("skipped.S19"), skipped);
   WriteFileBytes(dir.File("damaged.S19"), damaged);
   WriteFileBytes(dir.File("end.S19"), "S9030000FC\r\n");
