@@ -41,22 +41,14 @@ class ActivationTest : public TempRegistryTest {
   std::string log_;
 };
 
-TEST_F(ActivationTest, CreatesAnObjectByClassAndByProgId) {
+// Creating by class, a ProgID in another case and an unknown one are
+// compared with the system's by the dispatch cases in tests/windows; here,
+// the version-independent name through CurVer and identifiers that are not.
+TEST_F(ActivationTest, ProgIdsThroughCurVerAndBadIdentifiers) {
   Register(TEST_COMPONENT_PATH);
-  ComPtr<ITestCalc> calc;
-  ASSERT_EQ(CoCreateInstance(CLSID_TestCalc, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&calc)), S_OK);
-  ASSERT_EQ(calc->put_Value(41), S_OK);
-  LONG value = 0;
-  ASSERT_EQ(calc->get_Value(&value), S_OK);
-  EXPECT_EQ(value, 41);
-
   CLSID clsid{};
-  ASSERT_EQ(CLSIDFromProgID(u"test.calc.1", &clsid), S_OK);
+  ASSERT_EQ(CLSIDFromProgID(u"Test.Calc", &clsid), S_OK);
   EXPECT_TRUE(clsid == CLSID_TestCalc);
-  clsid = CLSID_NULL;
-  ASSERT_EQ(CLSIDFromProgID(u"Test.Calc", &clsid), S_OK);  // through CurVer
-  EXPECT_TRUE(clsid == CLSID_TestCalc);
-  EXPECT_EQ(CLSIDFromProgID(u"No.Such.Thing", &clsid), CO_E_CLASSSTRING);
   // A registered identifier that is not one.
   for (const char16_t* bad : {u"{6A1C39E2-5B0D-4C7E-9F21-3D8E4B7A0C1G}", u"6A1C39E2-5B0D-4C7E-9F21-3D8E4B7A0C11",
                               u"{6A1C39E2-5B0D-4C7E-9F21-3D8E4B7A0C110}", u"{6A1C39E2+5B0D-4C7E-9F21-3D8E4B7A0C11}"}) {
@@ -68,8 +60,6 @@ TEST_F(ActivationTest, CreatesAnObjectByClassAndByProgId) {
 
 TEST_F(ActivationTest, FailuresComeBackAsStatusCodes) {
   ComPtr<IUnknown> obj;
-  EXPECT_EQ(CoCreateInstance(CLSID_TestCalc, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&obj)), REGDB_E_CLASSNOTREG);
-
   Register(dir_ + "/missing-library.so");
   EXPECT_EQ(CoCreateInstance(CLSID_TestCalc, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&obj)), CO_E_DLLNOTFOUND);
 
@@ -84,8 +74,6 @@ TEST_F(ActivationTest, FailuresComeBackAsStatusCodes) {
 
   Register(TEST_COMPONENT_PATH);
   EXPECT_EQ(CoCreateInstance(CLSID_TestCalc, nullptr, CLSCTX_LOCAL_SERVER, IID_PPV_ARGS(&obj)), REGDB_E_CLASSNOTREG);
-  ComPtr<IClassFactory> factory;
-  EXPECT_EQ(CoCreateInstance(CLSID_TestCalc, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&factory)), E_NOINTERFACE);
   EXPECT_EQ(obj.Get(), nullptr);
 }
 
