@@ -8,11 +8,7 @@
 
 namespace {
 
-std::u16string ClsidText(REFCLSID clsid) {
-  OLECHAR text[39];
-  StringFromGUID2(clsid, text, 39);
-  return text;
-}
+using quillon::testing::GuidText;
 
 class ActivationTest : public TempRegistryTest {
  protected:
@@ -26,10 +22,10 @@ class ActivationTest : public TempRegistryTest {
     TempRegistryTest::TearDown();
   }
   void Register(const std::string& path) {
-    const std::u16string key = u"CLSID\\" + ClsidText(CLSID_TestCalc);
+    const std::u16string key = u"CLSID\\" + GuidText(CLSID_TestCalc);
     ASSERT_EQ(SetString(HKEY_CLASSES_ROOT, key + u"\\InprocServer32", u"", quillon::Utf8ToUtf16(path)), ERROR_SUCCESS);
     ASSERT_EQ(SetString(HKEY_CLASSES_ROOT, key + u"\\ProgID", u"", u"Test.Calc.1"), ERROR_SUCCESS);
-    ASSERT_EQ(SetString(HKEY_CLASSES_ROOT, u"Test.Calc.1\\CLSID", u"", ClsidText(CLSID_TestCalc)), ERROR_SUCCESS);
+    ASSERT_EQ(SetString(HKEY_CLASSES_ROOT, u"Test.Calc.1\\CLSID", u"", GuidText(CLSID_TestCalc)), ERROR_SUCCESS);
     ASSERT_EQ(SetString(HKEY_CLASSES_ROOT, u"Test.Calc\\CurVer", u"", u"Test.Calc.1"), ERROR_SUCCESS);
   }
   std::string Log() const {
@@ -81,7 +77,7 @@ TEST_F(ActivationTest, SuccessWithoutAnObjectIsAnError) {
   const CLSID noFactory = {0x0badfac7, 0, 0, {0, 0, 0, 0, 0, 0, 0, 1}};
   const CLSID noObject = {0x0badfac7, 0, 0, {0, 0, 0, 0, 0, 0, 0, 2}};
   for (const CLSID& clsid : {noFactory, noObject}) {
-    ASSERT_EQ(SetString(HKEY_CLASSES_ROOT, u"CLSID\\" + ClsidText(clsid) + u"\\InprocServer32", u"",
+    ASSERT_EQ(SetString(HKEY_CLASSES_ROOT, u"CLSID\\" + GuidText(clsid) + u"\\InprocServer32", u"",
                         quillon::Utf8ToUtf16(TEST_NULL_FACTORY_PATH)),
               ERROR_SUCCESS);
     IUnknown* obj = nullptr;
