@@ -23,7 +23,6 @@ using namespace brindle::test;
 class CommandsTest : public QObject, public Fixture {
   Q_OBJECT
 
-
   QString Path(const QString& name) const { return dir.filePath(name); }
 
   // A file holding a new object's settings with some changed.
@@ -144,14 +143,21 @@ class CommandsTest : public QObject, public Fixture {
     QCOMPARE(files(), before);
   }
 
+  // The rows before the one that does not convert are applied, the rest not.
   void saveStopsAtAFieldThatDoesNotConvert() {
+    form->InfoY->setText(QStringLiteral("99"));
     form->Aircore->setText(QStringLiteral("abc"));
+    form->Debounce->setText(QStringLiteral("99"));
     dialogs->fileAnswers = {Path("never.S19")};
     form->commands().Save_Click();
     QCOMPARE(dialogs->shown(), 0);
     QVERIFY(!QFile::exists(Path("never.S19")));
     QCOMPARE(form->Status(), QStringLiteral("Not saved: Calibration in Air Core holds \"abc\", "
                                             "which is not a number"));
+    LONG infoY = 0;
+    form->Prefs().get_ElementY(WIN_INFO, &infoY);
+    QCOMPARE(infoY, LONG{99});
+    QCOMPARE(Stored(*form, &IPreferences::get_Debounce), SHORT{50});
   }
 
   void failedWriteShowsTheComponentsText() {

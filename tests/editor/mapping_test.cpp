@@ -23,13 +23,7 @@ using namespace brindle::test;
 class MappingTest : public QObject, public Fixture {
   Q_OBJECT
 
-
   IPreferences& prefs() { return form->Prefs(); }
-  LONG Element(HRESULT (STDMETHODCALLTYPE IPreferences::*get)(Object_Id, LONG*), Object_Id id) {
-    LONG value = -1;
-    (prefs().*get)(id, &value);
-    return value;
-  }
   // The object's settings as the file they make.
   QByteArray Image() {
     const QString path = dir.filePath(QStringLiteral("image.S19"));
@@ -162,21 +156,6 @@ class MappingTest : public QObject, public Fixture {
     const QString text = QString::fromUtf16(vin, SysStringLen(vin));
     SysFreeString(vin);
     QCOMPARE(text.mid(3, 1) + text.mid(7, 1) + text.mid(9, 1), QStringLiteral("A C"));
-  }
-
-  void fieldThatDoesNotConvertStopsApplyAtItsRow() {
-    form->FuelX->clear();
-    form->InfoY->setText(QStringLiteral("99"));    // before the fuel window
-    form->Debounce->setText(QStringLiteral("99"));  // after it
-    try {
-      form->ApplySettings();
-      QFAIL("ApplySettings took an empty Fuel X");
-    } catch (const EditorError& error) {
-      QCOMPARE(error.message(),
-               QStringLiteral("Fuel X in Windows holds \"\", which is not a number"));
-    }
-    QCOMPARE(Element(&IPreferences::get_ElementY, WIN_INFO), 99);
-    QCOMPARE(Stored(*form, &IPreferences::get_Debounce), SHORT{50});
   }
 
   void textThatIsNoNumberOrDoesNotFitIsRefused() {

@@ -31,7 +31,6 @@ using namespace brindle::test;
 class WindowTest : public QObject, public Fixture {
   Q_OBJECT
 
-
   void ShowActive() {
     form->show();
     form->activateWindow();
