@@ -300,17 +300,14 @@ void PutCases() {
   for (VARIANT v : {I4(65541), Bool(true), Bool(false), Empty(), Null(), Missing(), I8(5), UI4(4294967295u), object}) {
     PutGet(OLESTR("Flags"), {v});
   }
-  VARIANT variable = Str(OLESTR("21"));
-  PutGet(OLESTR("Flags"), {RefVar(&variable)});
-  VariantClear(&variable);
-  variable = I4(22);
-  PutGet(OLESTR("Flags"), {RefVar(&variable)});
-  variable = Empty();
-  PutGet(OLESTR("Flags"), {RefVar(&variable)});
+  VARIANT variables[] = {Str(OLESTR("21")), I4(22), Empty()};
+  for (VARIANT& variable : variables) {
+    PutGet(OLESTR("Flags"), {RefVar(&variable)});
+    VariantClear(&variable);
+  }
   LONG number = 23;
-  PutGet(OLESTR("Flags"), {RefI4(&number)});
   BSTR text = SysAllocString(OLESTR("24"));
-  PutGet(OLESTR("Flags"), {RefStr(&text)});
+  for (VARIANT reference : {RefI4(&number), RefStr(&text)}) PutGet(OLESTR("Flags"), {reference});
   SysFreeString(text);
 
   const OLECHAR* const fuelDiv = OLESTR("FuelDiv");
