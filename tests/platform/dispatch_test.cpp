@@ -5,6 +5,8 @@
 // component's members are called and converted is compared with the
 // system's automation library by the dispatch cases in tests/windows.
 #define INITGUID  // this unit defines the test component's identifiers
+#include <cstring>
+
 #include "comptr.h"
 #include "test_calc.h"
 #include "test_support.h"
@@ -125,23 +127,14 @@ TEST_F(DispatchTest, FailingMemberFillsExceptionInfoFromErrorInfo) {
   EXPECT_EQ(GetErrorInfo(0, &left), S_FALSE);  // taken by Invoke
 }
 
-VARIANT Typed(VARTYPE vt, LONGLONG bits) {
+// A variant of type vt holding value, the rest of its payload zero.
+template <class T>
+VARIANT Of(VARTYPE vt, T value) {
   VARIANT x;
   VariantInit(&x);
   x.vt = vt;
-  x.llVal = bits;
-  return x;
-}
-
-VARIANT Short(SHORT v) {
-  VARIANT x = Typed(VT_I2, 0);
-  x.iVal = v;
-  return x;
-}
-
-VARIANT Unsigned(ULONG v) {
-  VARIANT x = Typed(VT_UI4, 0);
-  x.ulVal = v;
+  x.llVal = 0;
+  std::memcpy(&x.llVal, &value, sizeof value);
   return x;
 }
 
@@ -157,9 +150,9 @@ TEST_F(DispatchTest, NarrowAndUnsignedValuesReachTheMemberWhole) {
   VARIANT r;
   VariantInit(&r);
   // Arguments already of the parameter's type, then ones that need coercion.
-  ASSERT_EQ(Call(Id(u"Describe"), DISPATCH_METHOD, {Unsigned(4000000000u), Short(-300)}, &r), S_OK);
+  ASSERT_EQ(Call(Id(u"Describe"), DISPATCH_METHOD, {Of(VT_UI4, ULONG{4000000000u}), Of(VT_I2, SHORT{-300})}, &r), S_OK);
   EXPECT_EQ(TakeText(&r), u"-300 4000000000");
-  ASSERT_EQ(Call(Id(u"Describe"), DISPATCH_METHOD, {Unsigned(0xFFFFFFFFu), Short(-32768)}, &r), S_OK);
+  ASSERT_EQ(Call(Id(u"Describe"), DISPATCH_METHOD, {Of(VT_UI4, ULONG{0xFFFFFFFFu}), Of(VT_I2, SHORT{-32768})}, &r), S_OK);
   EXPECT_EQ(TakeText(&r), u"-32768 4294967295");
   TextArg big(u"2147483648");
   ASSERT_EQ(Call(Id(u"Describe"), DISPATCH_METHOD, {big.v, Long(-1)}, &r), S_OK);
@@ -167,17 +160,11 @@ TEST_F(DispatchTest, NarrowAndUnsignedValuesReachTheMemberWhole) {
   EXPECT_EQ(std::u16string(big.v.bstrVal), u"2147483648");  // the caller's string is left alone
 
   // Seven arguments with `this`: every one-byte and two-byte kind.
-  VARIANT c = Typed(VT_I1, 0);
-  c.cVal = -5;
-  VARIANT b = Typed(VT_UI1, 0);
-  b.bVal = 250;
-  VARIANT w = Typed(VT_UI2, 0);
-  w.uiVal = 65535;
-  VARIANT f = Typed(VT_BOOL, 0);
-  f.boolVal = VARIANT_TRUE;
-  VARIANT n = Typed(VT_UINT, 0);
-  n.uintVal = 4000000000u;
-  ASSERT_EQ(Call(Id(u"DescribeAll"), DISPATCH_METHOD, {n, f, w, b, c}, &r), S_OK);
+  ASSERT_EQ(Call(Id(u"DescribeAll"), DISPATCH_METHOD,
+                 {Of(VT_UINT, 4000000000u), Of(VT_BOOL, VARIANT_BOOL{VARIANT_TRUE}), Of(VT_UI2, USHORT{65535}),
+                  Of(VT_UI1, BYTE{250}), Of(VT_I1, static_cast<signed char>(-5))},
+                 &r),
+            S_OK);
   EXPECT_EQ(TakeText(&r), u"-5 250 65535 -1 4000000000");
   TextArg yes(u"True");
   ASSERT_EQ(Call(Id(u"DescribeAll"), DISPATCH_METHOD, {Long(7), yes.v, Long(1), Long(2), Long(-128)}, &r), S_OK);
@@ -192,11 +179,7 @@ TEST_F(DispatchTest, NarrowAndUnsignedValuesReachTheMemberWhole) {
 TEST_F(DispatchTest, FloatingPointParametersAndResults) {
   VARIANT r;
   VariantInit(&r);
-  VARIANT x = Typed(VT_R8, 0);
-  x.dblVal = 2.5;
-  VARIANT y = Typed(VT_R4, 0);
-  y.fltVal = -4.0f;
-  ASSERT_EQ(Call(Id(u"Scale"), DISPATCH_METHOD, {Long(3), y, x}, &r), S_OK);
+  ASSERT_EQ(Call(Id(u"Scale"), DISPATCH_METHOD, {Long(3), Of(VT_R4, -4.0f), Of(VT_R8, 2.5)}, &r), S_OK);
   EXPECT_EQ(r.vt, VT_R8);
   EXPECT_EQ(r.dblVal, -7.0);
   TextArg half(u"0.5");
