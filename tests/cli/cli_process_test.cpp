@@ -8,21 +8,18 @@
 #include <filesystem>
 #include <string>
 
+#include "default_file.h"
 #include "temp_dir.h"
 
 namespace quillon {
 namespace {
 
 using testing::CountEntries;
+using testing::kDataLine;
+using testing::kDefaultFile;
 using testing::ReadFileBytes;
 using testing::TempDir;
 using testing::WriteFileBytes;
-
-const std::string kDefaultFile =
-    "S2240012004F150100004D000F464759000B3202BCFA14040A04B0EA6000FFFFFF03FF02E725\r\n"
-    "S22400122002300064000012C0FB01000000000B3C00015F900FA000000F32B8002000000046\r\n"
-    "S2240012400007008407012E07013A72012E07010000000000000000000000000000000000DD\r\n"
-    "S9030000FC\r\n";
 
 struct Result {
   int status;
@@ -137,20 +134,15 @@ TEST_F(Cli, NamesThatAreNotUtf8) {
   EXPECT_EQ(Sh("$Q set $'a\\xfe.S19' Region=3 && $Q get $'a\\xfe.S19' Region").out, "3\n");
 }
 
+// Pipes as file names and "-" for the standard streams. (Descriptor links
+// written in place, FIFOs without a writer and folders are the writer's and
+// reader's tests.)
 TEST_F(Cli, StreamsAndDash) {
-  // Writing to /dev/stdout adds to what the shell's descriptor holds.
-  ASSERT_EQ(Sh("( echo log1; $Q set a.S19 Region=5 -o /dev/stdout ) >> app.log").status, 0);
-  const std::string log = ReadFileBytes(dir.File("app.log"));
-  EXPECT_TRUE(log.starts_with("log1\nS2")) << log;
-  EXPECT_EQ(log.size(), 5u + 246u);
-
   Result r = Sh("cat a.S19 | $Q get /dev/stdin Region; $Q get <(cat a.S19) Region; $Q get - Region < a.S19");
   EXPECT_EQ(r.out, "0\n0\n0\n") << r.err;
   r = Sh("$Q new - | $Q set - Region=9 | $Q show - | grep Region");
   EXPECT_EQ(r.out, "Region = 9\n") << r.err;
   EXPECT_EQ(Sh("$Q new - > n.S19 && cmp n.S19 a.S19").status, 0);
-  EXPECT_EQ(Sh("mkfifo f && timeout 10 $Q show f").status, 1) << "a FIFO no one writes fails at once";
-  EXPECT_EQ(Sh("$Q show .").status, 1);
 }
 
 TEST_F(Cli, EmptyNameIsUnreadable) {
@@ -166,7 +158,7 @@ TEST_F(Cli, EmptyNameIsUnreadable) {
 // "R224..." for "S224...": read with a warning; set writes only with --force.
 TEST_F(Cli, MissingPartsOfTheImageAreNamed) {
   std::string text = kDefaultFile;
-  text[78] = 'R';
+  text[kDataLine] = 'R';
   WriteFileBytes(dir.File("bad.S19"), text);
   Result r = Sh("$Q get bad.S19 Region");
   EXPECT_EQ(r.status, 0);
@@ -182,9 +174,9 @@ TEST_F(Cli, MissingPartsOfTheImageAreNamed) {
 }
 
 TEST_F(Cli, CheckReportsErrorsAndWarnings) {
-  std::string skipped = kDefaultFile, damaged = kDefaultFile, unusual;
-  skipped[78] = 'R';
-  damaged[2 * 78 + 74] = 'F';
+  std::string skipped = kDefaultFile, damaged = kDefaultFile;
+  skipped[kDataLine] = 'R';
+  damaged[2 * kDataLine + 74] = 'F';
   WriteFileBytes(dir.File("skipped.S19"), skipped);
   WriteFileBytes(dir.File("damaged.S19"), damaged);
   WriteFileBytes(dir.File("end.S19"), "S9030000FC\r\n");
@@ -298,6 +290,8 @@ TEST_F(Cli, RegistryProblemsAreNamed) {
   EXPECT_TRUE(Has(r.err, "chmod go-w '" + registry + "'")) << r.err;
 }
 
+// A failure of each kind says what failed and its status, on one line (the
+// statuses are the component's and the dispatch layer's own tests').
 TEST_F(Cli, FailuresNameTheStatus) {
   Result r = Sh("$Q new /no/such/folder/a.S19");
   EXPECT_EQ(r.status, 1);
@@ -307,12 +301,9 @@ TEST_F(Cli, FailuresNameTheStatus) {
     const char* command;
     const char* status;
   } cases[] = {
-      {"$Q set a.S19 Region=abc", "0x80020005"},
       {"$Q set a.S19 SpeedUpdate=5 FuelDiv=70000", "0x8002000A"},
       {"$Q get a.S19 'ColorBalance(3)'", "0x80070057"},
-      {"$Q set a.S19 'ElementX(9)=1'", "0x80070057"},
       {"$Q get a.S19 NoSuchThing", "0x80020006"},
-      {"$Q get missing.S19 Region", "0x80004005"},
   };
   for (const auto& c : cases) {
     r = Sh(c.command);

@@ -3,6 +3,7 @@
 // `quillon check` (tests/cli).
 #include <gtest/gtest.h>
 
+#include "default_file.h"
 #include "preferences_record.h"
 #include "s19_check.h"
 #include "s19_writer.h"
@@ -10,18 +11,14 @@
 namespace quillon {
 namespace {
 
-const std::string kDefaultFile =
-    "S2240012004F150100004D000F464759000B3202BCFA14040A04B0EA6000FFFFFF03FF02E725\r\n"
-    "S22400122002300064000012C0FB01000000000B3C00015F900FA000000F32B8002000000046\r\n"
-    "S2240012400007008407012E07013A72012E07010000000000000000000000000000000000DD\r\n"
-    "S9030000FC\r\n";
-constexpr std::size_t kLine = 78;  // characters per data line with CR LF
+using testing::kDefaultFile;
+using testing::kDataLine;
 
 // "R224..." for "S224...": the line is not a record, so reading skips it
 // and succeeds; the check names what is missing.
 TEST(CheckS19Text, ASkippedLineIsNamed) {
   std::string text = kDefaultFile;
-  text[kLine] = 'R';
+  text[kDataLine] = 'R';
   const ImageCheck check = CheckS19Text(text);
   EXPECT_EQ(check.readStatus, S_OK);
   EXPECT_FALSE(check.Complete());
@@ -31,7 +28,7 @@ TEST(CheckS19Text, ASkippedLineIsNamed) {
   EXPECT_FALSE(check.CheckValueMatches());
   EXPECT_EQ(DescribeRanges(check.missing), "bytes 30-61");
 
-  text = kDefaultFile.substr(0, kLine) + kDefaultFile.substr(3 * kLine);  // lines 2 and 3 gone
+  text = kDefaultFile.substr(0, kDataLine) + kDefaultFile.substr(3 * kDataLine);  // lines 2 and 3 gone
   EXPECT_EQ(DescribeRanges(CheckS19Text(text).missing), "bytes 30-76");
 }
 
@@ -49,19 +46,19 @@ TEST(CheckS19Text, AWrongCheckValueIsToldApart) {
 
 TEST(CheckS19Text, FailuresNameTheLine) {
   std::string text = kDefaultFile;
-  text[2 * kLine + 74] = 'F';  // line 3's checksum
+  text[2 * kDataLine + 74] = 'F';  // line 3's checksum
   ImageCheck check = CheckS19Text(text);
   EXPECT_EQ(check.readStatus, E_FAIL);
   EXPECT_EQ(check.problemLine, 3u);
   EXPECT_NE(check.readProblem.find("checksum"), std::string::npos) << check.readProblem;
 
-  check = CheckS19Text(kDefaultFile.substr(0, 3 * kLine));
+  check = CheckS19Text(kDefaultFile.substr(0, 3 * kDataLine));
   EXPECT_EQ(check.readStatus, E_FAIL);
   EXPECT_NE(check.readProblem.find("end record"), std::string::npos) << check.readProblem;
 }
 
 TEST(CheckS19Text, RepeatedRecordsAndRecordsPastTheImageAreCounted) {
-  const std::string text = kDefaultFile.substr(kLine, kLine) + kDefaultFile;
+  const std::string text = kDefaultFile.substr(kDataLine, kDataLine) + kDefaultFile;
   const ImageCheck check = CheckS19Text(text);
   EXPECT_TRUE(check.Complete());
   EXPECT_EQ(check.repeatedRecords, 1u);

@@ -170,30 +170,20 @@ TEST(ReadS19, RefusedDataRecordsLeaveTheRecordAlone) {
 
 TEST(ReadS19, DamagedFilesFailAndLeaveTheRecordAlone) {
   const std::string good = FormatS19(DefaultPreferences());
-  std::string badChecksum = good;
-  badChecksum[78 + 74] = 'F';  // checksum of line 2: 46 -> F6
-  ExpectRefused(badChecksum);
-
-  std::string letter = good;
-  letter[20] = 'G';
-  ExpectRefused(letter);
-  std::string blank = good;
-  blank[30] = ' ';
-  ExpectRefused(blank);
-  std::string nul = good;
-  nul[40] = '\0';
-  ExpectRefused(nul);
-
-  ExpectRefused("S2FF" + good.substr(4));  // count gives 251 data bytes
-  ExpectRefused("S203000000FC\r\n");         // count below the address bytes wraps
-  ExpectRefused("S9020000FD\r\n");
-  ExpectRefused("S9");
-  ExpectRefused("S");
-  ExpectRefused("");
-  ExpectRefused("no records here\r\n");
-  ExpectRefused(good.substr(0, 234));           // no end record
+  const auto changed = [&](std::size_t at, char c) {
+    std::string text = good;
+    text[at] = c;
+    return text;
+  };
+  for (const std::string& text : {changed(78 + 74, 'F'),  // checksum of line 2: 46 -> F6
+                                  changed(20, 'G'), changed(30, ' '), changed(40, '\0'),
+                                  "S2FF" + good.substr(4),  // count gives 251 data bytes
+                                  std::string("S203000000FC\r\n"),  // count below the address bytes wraps
+                                  std::string("S9020000FD\r\n"), std::string("S9"), std::string("S"), std::string(),
+                                  std::string("no records here\r\n"), good.substr(0, 234)})  // no end record
+    ExpectRefused(text);
   for (std::size_t cut : {1u, 5u, 40u, 77u, 100u, 240u})
-    ExpectRefused(good.substr(0, cut));         // ends inside a record
+    ExpectRefused(good.substr(0, cut));  // ends inside a record
 }
 
 TEST(ReadS19, FilesThatCannotBeReadOrNeverEndFail) {

@@ -12,7 +12,7 @@
 
 #include "Quillon.h"
 #include "quillon_text.h"
-#include "registry_read.h"
+#include "registry_values.h"
 #include "temp_dir.h"
 
 namespace quillon {
@@ -75,20 +75,13 @@ TEST(Unregistered, LifeBeforeAndAfterRegistration) {
   EXPECT_EQ(id, 3);
 
   // Unregistering removes our entries and nothing else.
-  HKEY other = nullptr;
-  ASSERT_EQ(RegCreateKeyExW(HKEY_CLASSES_ROOT, u"CLSID\\{00000000-1111-2222-3333-444444444444}", 0, nullptr, 0,
-                            KEY_ALL_ACCESS, nullptr, &other, nullptr),
-            ERROR_SUCCESS);
-  RegCloseKey(other);
+  const std::u16string other = u"CLSID\\{00000000-1111-2222-3333-444444444444}";
+  ASSERT_EQ(testing::SetString(HKEY_CLASSES_ROOT, other, u"", u"other"), ERROR_SUCCESS);
   EXPECT_EQ(unreg(), S_OK);
-  EXPECT_EQ(Value(classKey), u"<missing>");
-  EXPECT_EQ(Value(u"Quillon.Preferences"), u"<missing>");
-  EXPECT_EQ(Value(u"Quillon.Preferences.1"), u"<missing>");
-  EXPECT_EQ(Value(u"TypeLib\\" + GuidText(LIBID_QUILLONLib)), u"<missing>");
-  EXPECT_NE(Value(u"CLSID"), u"<missing>");
-  EXPECT_NE(Value(u"CLSID\\{00000000-1111-2222-3333-444444444444}"), u"<missing>");
-  CLSID clsid;
-  EXPECT_NE(CLSIDFromProgID(u"Quillon.Preferences", &clsid), S_OK);
+  for (const std::u16string& key : {classKey, std::u16string(u"Quillon.Preferences"),
+                                    std::u16string(u"Quillon.Preferences.1"), u"TypeLib\\" + GuidText(LIBID_QUILLONLib)})
+    EXPECT_FALSE(testing::KeyExists(HKEY_CLASSES_ROOT, key)) << Utf16ToUtf8(key);
+  EXPECT_TRUE(testing::KeyExists(HKEY_CLASSES_ROOT, other));
 
   prefs = nullptr;
   factory = nullptr;

@@ -16,6 +16,7 @@
 #include <thread>
 
 #include "preferences_record.h"
+#include "default_file.h"
 #include "s19_writer.h"
 #include "temp_dir.h"
 
@@ -23,15 +24,10 @@ namespace quillon {
 namespace {
 
 using testing::CountEntries;
+using testing::kDefaultFile;
 using testing::ReadFileBytes;
 using testing::TempDir;
 using testing::WriteFileBytes;
-
-const std::string kDefaultFile =
-    "S2240012004F150100004D000F464759000B3202BCFA14040A04B0EA6000FFFFFF03FF02E725\r\n"
-    "S22400122002300064000012C0FB01000000000B3C00015F900FA000000F32B8002000000046\r\n"
-    "S2240012400007008407012E07013A72012E07010000000000000000000000000000000000DD\r\n"
-    "S9030000FC\r\n";
 
 TEST(FormatS19, DefaultRecordGivesTheFourDocumentedLines) {
   const std::string text = FormatS19(DefaultPreferences());

@@ -13,6 +13,7 @@
 #include <QtTest>
 
 #include "color_swatch.h"
+#include "default_file.h"
 #include "qt_dialogs.h"
 #include "support.h"
 
@@ -21,7 +22,6 @@ using namespace brindle::test;
 
 class CommandsTest : public QObject, public Fixture {
   Q_OBJECT
-
 
   QString Path(const QString& name) const { return dir.filePath(name); }
 
@@ -33,6 +33,13 @@ class CommandsTest : public QObject, public Fixture {
     log->fileAnswers = {Path(name)};
     writer->commands().Save_Click();
     return Path(name);
+  }
+
+  QString WriteText(const QString& name, const std::string& text) {
+    QFile out(Path(name));
+    return out.open(QIODevice::WriteOnly) && out.write(text.data(), qint64(text.size())) == qint64(text.size())
+               ? Path(name)
+               : QString();
   }
 
   static bool Drop(Form1& target, const QString& path) {
@@ -92,11 +99,7 @@ class CommandsTest : public QObject, public Fixture {
   }
 
   void damagedFileChangesNothing() {
-    const QString file = Path("damaged.S19");
-    QFile out(file);
-    QVERIFY(out.open(QIODevice::WriteOnly));
-    out.write("S2241200ZZ\r\n");
-    out.close();
+    const QString file = WriteText("damaged.S19", "S2241200ZZ\r\n");
     form->SpeedUpd->setText(QStringLiteral("999"));
     dialogs->fileAnswers = {file};
     form->commands().Load_Click();
@@ -110,25 +113,16 @@ class CommandsTest : public QObject, public Fixture {
   // Reading skips a line that is not a record and never compares the check
   // value; the status line says so instead of loading zeros in silence.
   void partlyDamagedFileLoadsWithAWarning() {
-    const QString good = Written("good.S19", [](Form1&) {});
-    QFile in(good);
-    QVERIFY(in.open(QIODevice::ReadOnly));
-    QByteArray text = in.readAll();
-    in.close();
-    const qsizetype second = text.indexOf("S2240012200");
-    QVERIFY(second > 0);
-    text[second] = 'R';
-    const QString file = Path("second-line-lost.S19");
-    QFile out(file);
-    QVERIFY(out.open(QIODevice::WriteOnly));
-    out.write(text);
-    out.close();
+    std::string text = quillon::testing::kDefaultFile;
+    text[quillon::testing::kDataLine] = 'R';
+    const QString file = WriteText("second-line-lost.S19", text);
     dialogs->fileAnswers = {file};
     form->commands().Load_Click();
     QCOMPARE(form->Status(), QStringLiteral("Loaded %1; warning: no record held image bytes 30-61, read as zeros; "
                                             "the image's check value does not match its bytes")
                                  .arg(file));
 
+    const QString good = WriteText("good.S19", quillon::testing::kDefaultFile);
     dialogs->fileAnswers = {good};
     form->commands().Load_Click();
     QCOMPARE(form->Status(), QStringLiteral("Loaded %1").arg(good));
@@ -149,14 +143,21 @@ class CommandsTest : public QObject, public Fixture {
     QCOMPARE(files(), before);
   }
 
+  // The rows before the one that does not convert are applied, the rest not.
   void saveStopsAtAFieldThatDoesNotConvert() {
+    form->InfoY->setText(QStringLiteral("99"));
     form->Aircore->setText(QStringLiteral("abc"));
+    form->Debounce->setText(QStringLiteral("99"));
     dialogs->fileAnswers = {Path("never.S19")};
     form->commands().Save_Click();
     QCOMPARE(dialogs->shown(), 0);
     QVERIFY(!QFile::exists(Path("never.S19")));
     QCOMPARE(form->Status(), QStringLiteral("Not saved: Calibration in Air Core holds \"abc\", "
                                             "which is not a number"));
+    LONG infoY = 0;
+    form->Prefs().get_ElementY(WIN_INFO, &infoY);
+    QCOMPARE(infoY, LONG{99});
+    QCOMPARE(Stored(*form, &IPreferences::get_Debounce), SHORT{50});
   }
 
   void failedWriteShowsTheComponentsText() {

@@ -31,7 +31,6 @@ using namespace brindle::test;
 class WindowTest : public QObject, public Fixture {
   Q_OBJECT
 
-
   void ShowActive() {
     form->show();
     form->activateWindow();
@@ -74,34 +73,27 @@ class WindowTest : public QObject, public Fixture {
 
   // ---- Start-up and layout ---------------------------------------------
 
-  void startsWithItsListsAndTheFocusOnExit() {
-    QCOMPARE(form->windowTitle(), QStringLiteral("Brindle V1.02 (beta)"));
-    const auto items = [](QComboBox* list) {
-      QStringList texts;
-      for (int i = 0; i < list->count(); ++i) texts << list->itemText(i);
-      return texts;
-    };
-    QCOMPARE(items(form->MaxBrightNight), QStringList({"60 mCd", "80 mCd", "100 mCd"}));
-    QCOMPARE(items(form->FuelAlign), QStringList({"Left", "Center", "Right"}));
+  // The focus starts on Exit; Tab skips the disabled fuel scale and the
+  // spare boxes, makes the Region options one stop (regionTabStop...), and
+  // comes back round to Exit, each control visited once.
+  void tabCyclesThroughTheEnabledControlsFromExit() {
     ShowActive();
-    QCOMPARE(FocusName(), QStringLiteral("Exit"));
-    // The disabled fuel scale and spare boxes are skipped; the Region
-    // options are one stop, on the selected one.
-    const QStringList expected = {
-        "Load", "Save", "VIN4", "VIN8", "VIN10", "Check1", "Check2", "Check3", "Check4", "Check5",
-        "MaxBrightDay", "SplashTime", "SpeedUpd", "CompassUpd", "SpdThreshold", "Baudrate",
-        "GMTOffs", "GPSInvert", "ProcGGA", "SatLockDisp", "IceWarn", "Skey", "Lkey", "CANBaud",
-        "LowFuel", "Pulses005", "Rbalance", "Gbalance", "Bbalance", "Command1",
-        "MaxBrightNight", "DayNightVolts", "ClockX", "ClockAlign", "CompassX", "CompassAlign",
-        "InfoX", "InfoAlign", "ClockY", "CompassY", "InfoY", "FuelX", "FuelY", "FuelAlign",
-        "MpgX", "MpgY", "MpgAlign", "CustPPM", "OdoDisplay", "Debounce", "US", "Aircore",
-        "AC_Range", "AC_Speed", "PreviewNight", "Exit"};
-    QStringList visited;
-    for (int i = 0; i < expected.size(); ++i) {
+    QStringList visited = {FocusName()};
+    for (int i = 0; i < 100 && (visited.size() == 1 || visited.last() != QStringLiteral("Exit")); ++i) {
       Key(Qt::Key_Tab);
       visited << FocusName();
     }
-    QCOMPARE(visited, expected);
+    QCOMPARE(visited.first(), QStringLiteral("Exit"));
+    QCOMPARE(visited.last(), QStringLiteral("Exit"));
+    visited.removeLast();
+    QCOMPARE(visited.removeDuplicates(), 0);
+    for (const char* skipped : {"Check6", "Check7", "Check8", "FuelMul", "FuelDiv", "EMEA"}) {
+      QVERIFY2(!visited.contains(QLatin1String(skipped)), skipped);
+    }
+    for (const auto& [from, to] : {std::pair{"Check5", "MaxBrightDay"}, {"Command1", "MaxBrightNight"},
+                                   {"Debounce", "US"}, {"US", "Aircore"}, {"Load", "Save"}}) {
+      QCOMPARE(visited.value(visited.indexOf(QLatin1String(from)) + 1), QLatin1String(to));
+    }
   }
 
   void regionTabStopFollowsTheSelection() {
@@ -189,6 +181,8 @@ class WindowTest : public QObject, public Fixture {
   }
 
   void typedItemTextSelectsNoEntryWhenTheFocusLeaves() {
+    form->Prefs().put_BrightnessDay(9);  // 80 mCd: no entry is written as 11
+    form->ShowSettings();
     ShowActive();
     Type(form->MaxBrightDay, QStringLiteral("60 mCd"));
     QCOMPARE(form->MaxBrightDay->currentIndex(), -1);
@@ -238,20 +232,6 @@ class WindowTest : public QObject, public Fixture {
     QCOMPARE(FocusName(), QStringLiteral("SpeedUpd"));
     QCOMPARE(form->SplashTime->text(), QStringLiteral("3"));
     QCOMPARE(form->Status(), QStringLiteral("Loaded x"));
-  }
-
-  void shortKeyTakesWhatItsByteHoldsAndUncheckedFieldsAnything() {
-    ShowActive();
-    Type(form->Skey, QStringLiteral("1000"));
-    Key(Qt::Key_Tab);
-    QVERIFY(Refused(form->Skey));
-    Type(form->Skey, QStringLiteral("255"));
-    Key(Qt::Key_Tab);
-    QCOMPARE(FocusName(), QStringLiteral("Lkey"));
-    // The fields without a check take anything.
-    Type(form->FuelX, QStringLiteral("500 or letters"));
-    Key(Qt::Key_Tab);
-    QCOMPARE(FocusName(), QStringLiteral("FuelY"));
   }
 
   void clicksElsewhereNeitherFocusNorAct() {

@@ -8,11 +8,7 @@
 
 namespace {
 
-std::u16string ClsidText(REFCLSID clsid) {
-  OLECHAR text[39];
-  StringFromGUID2(clsid, text, 39);
-  return text;
-}
+using quillon::testing::GuidText;
 
 class ActivationTest : public TempRegistryTest {
  protected:
@@ -26,10 +22,10 @@ class ActivationTest : public TempRegistryTest {
     TempRegistryTest::TearDown();
   }
   void Register(const std::string& path) {
-    const std::u16string key = u"CLSID\\" + ClsidText(CLSID_TestCalc);
+    const std::u16string key = u"CLSID\\" + GuidText(CLSID_TestCalc);
     ASSERT_EQ(SetString(HKEY_CLASSES_ROOT, key + u"\\InprocServer32", u"", quillon::Utf8ToUtf16(path)), ERROR_SUCCESS);
     ASSERT_EQ(SetString(HKEY_CLASSES_ROOT, key + u"\\ProgID", u"", u"Test.Calc.1"), ERROR_SUCCESS);
-    ASSERT_EQ(SetString(HKEY_CLASSES_ROOT, u"Test.Calc.1\\CLSID", u"", ClsidText(CLSID_TestCalc)), ERROR_SUCCESS);
+    ASSERT_EQ(SetString(HKEY_CLASSES_ROOT, u"Test.Calc.1\\CLSID", u"", GuidText(CLSID_TestCalc)), ERROR_SUCCESS);
     ASSERT_EQ(SetString(HKEY_CLASSES_ROOT, u"Test.Calc\\CurVer", u"", u"Test.Calc.1"), ERROR_SUCCESS);
   }
   std::string Log() const {
@@ -41,22 +37,14 @@ class ActivationTest : public TempRegistryTest {
   std::string log_;
 };
 
-TEST_F(ActivationTest, CreatesAnObjectByClassAndByProgId) {
+// Creating by class, a ProgID in another case and an unknown one are
+// compared with the system's by the dispatch cases in tests/windows; here,
+// the version-independent name through CurVer and identifiers that are not.
+TEST_F(ActivationTest, ProgIdsThroughCurVerAndBadIdentifiers) {
   Register(TEST_COMPONENT_PATH);
-  ComPtr<ITestCalc> calc;
-  ASSERT_EQ(CoCreateInstance(CLSID_TestCalc, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&calc)), S_OK);
-  ASSERT_EQ(calc->put_Value(41), S_OK);
-  LONG value = 0;
-  ASSERT_EQ(calc->get_Value(&value), S_OK);
-  EXPECT_EQ(value, 41);
-
   CLSID clsid{};
-  ASSERT_EQ(CLSIDFromProgID(u"test.calc.1", &clsid), S_OK);
+  ASSERT_EQ(CLSIDFromProgID(u"Test.Calc", &clsid), S_OK);
   EXPECT_TRUE(clsid == CLSID_TestCalc);
-  clsid = CLSID_NULL;
-  ASSERT_EQ(CLSIDFromProgID(u"Test.Calc", &clsid), S_OK);  // through CurVer
-  EXPECT_TRUE(clsid == CLSID_TestCalc);
-  EXPECT_EQ(CLSIDFromProgID(u"No.Such.Thing", &clsid), CO_E_CLASSSTRING);
   // A registered identifier that is not one.
   for (const char16_t* bad : {u"{6A1C39E2-5B0D-4C7E-9F21-3D8E4B7A0C1G}", u"6A1C39E2-5B0D-4C7E-9F21-3D8E4B7A0C11",
                               u"{6A1C39E2-5B0D-4C7E-9F21-3D8E4B7A0C110}", u"{6A1C39E2+5B0D-4C7E-9F21-3D8E4B7A0C11}"}) {
@@ -68,8 +56,6 @@ TEST_F(ActivationTest, CreatesAnObjectByClassAndByProgId) {
 
 TEST_F(ActivationTest, FailuresComeBackAsStatusCodes) {
   ComPtr<IUnknown> obj;
-  EXPECT_EQ(CoCreateInstance(CLSID_TestCalc, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&obj)), REGDB_E_CLASSNOTREG);
-
   Register(dir_ + "/missing-library.so");
   EXPECT_EQ(CoCreateInstance(CLSID_TestCalc, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&obj)), CO_E_DLLNOTFOUND);
 
@@ -84,8 +70,6 @@ TEST_F(ActivationTest, FailuresComeBackAsStatusCodes) {
 
   Register(TEST_COMPONENT_PATH);
   EXPECT_EQ(CoCreateInstance(CLSID_TestCalc, nullptr, CLSCTX_LOCAL_SERVER, IID_PPV_ARGS(&obj)), REGDB_E_CLASSNOTREG);
-  ComPtr<IClassFactory> factory;
-  EXPECT_EQ(CoCreateInstance(CLSID_TestCalc, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&factory)), E_NOINTERFACE);
   EXPECT_EQ(obj.Get(), nullptr);
 }
 
@@ -93,7 +77,7 @@ TEST_F(ActivationTest, SuccessWithoutAnObjectIsAnError) {
   const CLSID noFactory = {0x0badfac7, 0, 0, {0, 0, 0, 0, 0, 0, 0, 1}};
   const CLSID noObject = {0x0badfac7, 0, 0, {0, 0, 0, 0, 0, 0, 0, 2}};
   for (const CLSID& clsid : {noFactory, noObject}) {
-    ASSERT_EQ(SetString(HKEY_CLASSES_ROOT, u"CLSID\\" + ClsidText(clsid) + u"\\InprocServer32", u"",
+    ASSERT_EQ(SetString(HKEY_CLASSES_ROOT, u"CLSID\\" + GuidText(clsid) + u"\\InprocServer32", u"",
                         quillon::Utf8ToUtf16(TEST_NULL_FACTORY_PATH)),
               ERROR_SUCCESS);
     IUnknown* obj = nullptr;

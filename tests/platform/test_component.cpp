@@ -79,25 +79,7 @@ class Calc final : public quillon::ComObject<Calc, ITestCalc> {
   STDMETHODIMP put_Value(LONG v) override { return value_ = v, S_OK; }
   STDMETHODIMP get_Small(short* p) override { return *p = small_, S_OK; }
   STDMETHODIMP put_Small(short v) override { return small_ = v, S_OK; }
-  STDMETHODIMP get_Color(OLE_COLOR* p) override { return *p = color_, S_OK; }
-  STDMETHODIMP put_Color(OLE_COLOR v) override { return color_ = v, S_OK; }
-  STDMETHODIMP get_Name(BSTR* p) override {
-    *p = SysAllocStringLen(name_.data(), static_cast<UINT>(name_.size()));
-    return *p ? S_OK : E_OUTOFMEMORY;
-  }
-  STDMETHODIMP put_Name(BSTR v) override {
-    name_.assign(v ? v : u"", SysStringLen(v));
-    return S_OK;
-  }
   STDMETHODIMP Subtract(LONG a, LONG b, LONG* r) override { return *r = a - b, S_OK; }
-  STDMETHODIMP get_Item(int index, LONG* p) override {
-    if (index < 0 || index > 2) return E_INVALIDARG;
-    return *p = items_[index], S_OK;
-  }
-  STDMETHODIMP put_Item(int index, LONG v) override {
-    if (index < 0 || index > 2) return E_INVALIDARG;
-    return items_[index] = v, S_OK;
-  }
   STDMETHODIMP Fail(BSTR path) override {
     ComPtr<ICreateErrorInfo> create;
     if (SUCCEEDED(CreateErrorInfo(&create))) {
@@ -112,7 +94,6 @@ class Calc final : public quillon::ComObject<Calc, ITestCalc> {
     }
     return QUILLON_HR(0x80040301u);
   }
-  STDMETHODIMP FailBare() override { return E_INVALIDARG; }
   STDMETHODIMP get_Mode(Calc_Mode* p) override { return *p = mode_, S_OK; }
   STDMETHODIMP put_Mode(Calc_Mode v) override { return mode_ = v, S_OK; }
   STDMETHODIMP Describe(short s, ULONG u, BSTR* text) override {
@@ -136,9 +117,6 @@ class Calc final : public quillon::ComObject<Calc, ITestCalc> {
   }
   LONG value_ = 0;
   short small_ = 0;
-  OLE_COLOR color_ = 0x00FFFFFF;
-  std::u16string name_ = u"calc";
-  LONG items_[3] = {10, 20, 30};
   Calc_Mode mode_ = MODE_OFF;
 };
 

@@ -11,7 +11,12 @@
 #include <string>
 
 #include "quillon_text.h"
+#include "registry_values.h"
 #include "temp_dir.h"
+
+using quillon::testing::GetString;
+using quillon::testing::KeyExists;
+using quillon::testing::SetString;
 
 class TempRegistryTest : public ::testing::Test {
  protected:
@@ -22,35 +27,6 @@ class TempRegistryTest : public ::testing::Test {
   void WriteRegistryFile(const std::string& text) const { quillon::testing::WriteFileBytes(registry_, text); }
   // Files in the registry's folder.
   int Entries() const { return quillon::testing::CountEntries(dir_); }
-
-  static LONG SetString(HKEY root, const std::u16string& path, const std::u16string& name,
-                        const std::u16string& value) {
-    HKEY key = nullptr;
-    LONG err = RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
-    if (err != ERROR_SUCCESS) return err;
-    err = RegSetValueExW(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                         static_cast<DWORD>((value.size() + 1) * sizeof(char16_t)));
-    RegCloseKey(key);
-    return err;
-  }
-  static LONG GetString(HKEY root, const std::u16string& path, const std::u16string& name,
-                        std::u16string* value) {
-    HKEY key = nullptr;
-    LONG err = RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, &key);
-    if (err != ERROR_SUCCESS) return err;
-    char16_t buf[1024];
-    DWORD size = sizeof buf;
-    err = RegQueryValueExW(key, name.c_str(), nullptr, nullptr, reinterpret_cast<BYTE*>(buf), &size);
-    RegCloseKey(key);
-    if (err == ERROR_SUCCESS) *value = buf;
-    return err;
-  }
-  static bool KeyExists(HKEY root, const std::u16string& path) {
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
-    RegCloseKey(key);
-    return true;
-  }
 
   // The description the last failure left on this thread, taken away.
   static std::string ErrorText() {

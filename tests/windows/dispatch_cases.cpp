@@ -38,6 +38,15 @@ std::string Text(const OLECHAR* s, UINT length) {
 
 std::string Text(BSTR s) { return s == nullptr ? "null" : Text(s, SysStringLen(s)); }
 
+// A name as it is, for the case names.
+std::string Narrow(const OLECHAR* s) {
+  std::string out;
+  for (; *s != 0; ++s) out.push_back(static_cast<char>(*s));
+  return out;
+}
+
+void Line(const std::string& text) { std::printf("%s\n", text.c_str()); }
+
 std::string Hex(HRESULT hr) {
   char buf[16];
   std::snprintf(buf, sizeof buf, "%08lX", static_cast<unsigned long>(static_cast<ULONG>(hr)));
@@ -75,8 +84,36 @@ std::string Value(const VARIANT& v) {
       std::snprintf(buf, sizeof buf, "%.17g", v.vt == VT_R4 ? static_cast<double>(v.fltVal) : v.dblVal);
       return vt + buf;
     }
+    case VT_DISPATCH: return vt + "object";
+    case VT_VARIANT | VT_BYREF: return "byref " + Value(*v.pvarVal);
+    case VT_I4 | VT_BYREF: return "byref 3:" + std::to_string(static_cast<long long>(*v.plVal));
+    case VT_BSTR | VT_BYREF: return "byref 8:" + Text(*v.pbstrVal);
     default: return vt + "?";
   }
+}
+
+// What an error object says; it is released here. (An interface id that was
+// never set is undefined under Wine, so it is asked for only when wanted.)
+std::string ErrorText(IErrorInfo* info, bool withGuid) {
+  BSTR source = nullptr, description = nullptr, help = nullptr;
+  DWORD context = 7;
+  GUID guid = IID_IDispatch;
+  info->GetSource(&source);
+  info->GetDescription(&description);
+  info->GetHelpFile(&help);
+  info->GetHelpContext(&context);
+  if (withGuid) info->GetGUID(&guid);
+  info->Release();
+  std::string text = Text(source) + " " + Text(description) + " " + Text(help) + " " + std::to_string(context);
+  for (BSTR b : {source, description, help}) SysFreeString(b);
+  return withGuid ? text + " " + Guid(guid) : text;
+}
+
+// The thread's error information, taken from it.
+std::string TakeErrorInfo(bool withGuid) {
+  IErrorInfo* info = nullptr;
+  const HRESULT hr = GetErrorInfo(0, &info);
+  return Hex(hr) + " " + (info == nullptr ? "none" : ErrorText(info, withGuid));
 }
 
 // ---- arguments ----------------------------------------------------------------
@@ -130,8 +167,10 @@ struct Call {
 };
 
 // Invokes with the arguments in the caller's order (they go over last
-// first) and prints status, result, argument error and exception.
-void Run(const char* name, const Call& call, std::vector<VARIANT> args) {
+// first) and prints status, result, argument error, exception, and what the
+// call left on the thread: a member's error information stays there only
+// when the caller gave no EXCEPINFO to move it into.
+void Run(const std::string& name, const Call& call, std::vector<VARIANT> args) {
   std::vector<VARIANT> reversed(args.rbegin(), args.rend());
   DISPID namedId = call.named == Named::kZero ? 0 : DISPID_PROPERTYPUT;
   DISPPARAMS params{reversed.empty() ? nullptr : reversed.data(), call.named == Named::kNone ? nullptr : &namedId,
@@ -143,21 +182,21 @@ void Run(const char* name, const Call& call, std::vector<VARIANT> args) {
   const HRESULT hr = g_object->Invoke(call.id, *call.riid, LOCALE_USER_DEFAULT, call.flags, &params,
                                       call.wantResult ? &result : nullptr, call.wantExcep ? &excep : nullptr,
                                       &argErr);
-  std::string line = std::string(name) + ": " + Hex(hr) + " " + Value(result);
+  std::string line = name + ": " + Hex(hr) + " " + Value(result);
   line += argErr == 0xFFFFFFFFu ? " argErr=-" : " argErr=" + std::to_string(argErr);
   if (excep.scode != 0 || excep.wCode != 0 || excep.bstrDescription != nullptr || excep.bstrSource != nullptr) {
     line += " excep{" + std::to_string(excep.wCode) + " " + Hex(excep.scode) + " " + Text(excep.bstrSource) + " " +
             Text(excep.bstrDescription) + " " + Text(excep.bstrHelpFile) + " " + std::to_string(excep.dwHelpContext) +
             "}";
   }
-  std::printf("%s\n", line.c_str());
-  SysFreeString(excep.bstrSource);
-  SysFreeString(excep.bstrDescription);
-  SysFreeString(excep.bstrHelpFile);
+  for (BSTR b : {excep.bstrSource, excep.bstrDescription, excep.bstrHelpFile}) SysFreeString(b);
+  IErrorInfo* info = nullptr;
+  if (GetErrorInfo(0, &info) == S_OK && info != nullptr) line += " left{" + ErrorText(info, true) + "}";
+  Line(line);
   VariantClear(&result);
   // Reference arguments show what the call left in the caller's variable.
   for (const VARIANT& v : args) {
-    if (v.vt == (VT_VARIANT | VT_BYREF)) std::printf("  byref variable: %s\n", Value(*v.pvarVal).c_str());
+    if (v.vt == (VT_VARIANT | VT_BYREF)) Line("  byref variable: " + Value(*v.pvarVal));
   }
   ClearAll(args);
   SetErrorInfo(0, nullptr);  // nothing carries over to the next case
@@ -168,16 +207,20 @@ Call ScriptGet(const OLECHAR* member) { return {IdOf(member), DISPATCH_METHOD | 
 Call Put(const OLECHAR* member) { return {IdOf(member), DISPATCH_PROPERTYPUT, Named::kPropertyPut, false}; }
 Call Method(const OLECHAR* member) { return {IdOf(member), DISPATCH_METHOD, Named::kNone, false}; }
 
-// Puts a value, then reads the property back.
-void PutGet(const char* name, const OLECHAR* member, std::vector<VARIANT> args) {
+// Puts a value (the last argument; any before it are indexes), then reads
+// the property back. The case is named by the arguments.
+void PutGet(const OLECHAR* member, std::vector<VARIANT> args) {
+  std::string name = Narrow(member);
   std::vector<VARIANT> indexes;
   for (std::size_t i = 0; i + 1 < args.size(); ++i) {
+    name += (i ? ", " : "(") + Value(args[i]) + (i + 2 == args.size() ? ")" : "");
     VARIANT copy = args[i];  // the indexes are numbers or text
     if (copy.vt == VT_BSTR) copy.bstrVal = SysAllocStringLen(copy.bstrVal, SysStringLen(copy.bstrVal));
     indexes.push_back(copy);
   }
+  name += " = " + Value(args.back());
   Run(name, Put(member), std::move(args));
-  Run((std::string(name) + " read back").c_str(), Get(member), std::move(indexes));
+  Run(name + " read back", Get(member), std::move(indexes));
 }
 
 void Names(const char* name, std::initializer_list<const OLECHAR*> names) {
@@ -188,7 +231,7 @@ void Names(const char* name, std::initializer_list<const OLECHAR*> names) {
                                              LOCALE_USER_DEFAULT, ids.data());
   std::string line = std::string(name) + ": " + Hex(hr);
   for (std::size_t i = 0; i < list.size(); ++i) line += " " + std::to_string(static_cast<long long>(ids[i]));
-  std::printf("%s\n", line.c_str());
+  Line(line);
 }
 
 // ---- cases -------------------------------------------------------------------------
@@ -206,172 +249,103 @@ void NameCases() {
 }
 
 void GetCases() {
-  Run("get Flags", Get(OLESTR("Flags")), {});
-  Run("get Flags as scripts call", ScriptGet(OLESTR("Flags")), {});
+  for (const OLECHAR* member : {OLESTR("Flags"), OLESTR("Version"), OLESTR("FontColor"), OLESTR("FuelDiv"),
+                                OLESTR("TimeZoneOffset"), OLESTR("AircoreTestRange")}) {
+    Run("get " + Narrow(member), Get(member), {});
+  }
+  for (const OLECHAR* member : {OLESTR("Flags"), OLESTR("Aircore"), OLESTR("VIN")}) {
+    Run("get " + Narrow(member) + " as scripts call", ScriptGet(member), {});
+  }
+  // Indexes of every kind, and outside the ranges.
+  const OLECHAR* const x = OLESTR("ElementX");
+  const OLECHAR* const y = OLESTR("ElementY");
+  const OLECHAR* const balance = OLESTR("ColorBalance");
+  const std::pair<const OLECHAR*, VARIANT> indexed[] = {
+      {OLESTR("ElementAlignment"), I4(3)}, {x, Str(OLESTR("2"))}, {x, R8(2.5)}, {x, I2(4)}, {balance, I4(1)},
+      {balance, I4(3)}, {balance, I4(-1)}, {x, I4(5)}, {y, I4(-1)}, {y, Bool(true)}, {balance, Missing()},
+      {y, Null()}, {y, Str(OLESTR("WIN_FUEL"))}};
+  for (const auto& [member, index] : indexed) {
+    Run("get " + Narrow(member) + "(" + Value(index) + ")", ScriptGet(member), {index});
+  }
   Run("get Flags as method only", Method(OLESTR("Flags")), {});
   Run("get Flags without result", {IdOf(OLESTR("Flags")), DISPATCH_PROPERTYGET, Named::kNone, false}, {});
-  Run("get Version", Get(OLESTR("Version")), {});
-  Run("get FontColor", Get(OLESTR("FontColor")), {});
-  Run("get FuelDiv (short)", Get(OLESTR("FuelDiv")), {});
-  Run("get Aircore (short)", ScriptGet(OLESTR("Aircore")), {});
-  Run("get TimeZoneOffset", Get(OLESTR("TimeZoneOffset")), {});
-  Run("get AircoreTestRange", Get(OLESTR("AircoreTestRange")), {});
-  Run("get VIN", ScriptGet(OLESTR("VIN")), {});
-  Run("get ElementAlignment(WIN_FUEL)", ScriptGet(OLESTR("ElementAlignment")), {I4(3)});
-  Run("get ElementX(text 2)", ScriptGet(OLESTR("ElementX")), {Str(OLESTR("2"))});
-  Run("get ElementX(2.5)", ScriptGet(OLESTR("ElementX")), {R8(2.5)});
-  Run("get ElementX(short 4)", ScriptGet(OLESTR("ElementX")), {I2(4)});
-  Run("get ColorBalance(byref 1)", ScriptGet(OLESTR("ColorBalance")), {I4(1)});
   Run("get with an argument too many", Get(OLESTR("Flags")), {I4(1)});
-  Run("get indexed without its index", ScriptGet(OLESTR("ColorBalance")), {});
-  Run("get indexed with two indexes", ScriptGet(OLESTR("ColorBalance")), {I4(1), I4(1)});
-  Run("get indexed with a missing index", ScriptGet(OLESTR("ColorBalance")), {Missing()});
-  Run("get indexed with a null index", ScriptGet(OLESTR("ElementY")), {Null()});
-  Run("get indexed with a text index", ScriptGet(OLESTR("ElementY")), {Str(OLESTR("WIN_FUEL"))});
-  Run("get with a named argument", {IdOf(OLESTR("ColorBalance")), DISPATCH_PROPERTYGET, Named::kZero}, {I4(1)});
+  Run("get indexed without its index", ScriptGet(balance), {});
+  Run("get indexed with two indexes", ScriptGet(balance), {I4(1), I4(1)});
+  Run("get with a named argument", {IdOf(balance), DISPATCH_PROPERTYGET, Named::kZero}, {I4(1)});
   Run("get of an unknown id", {99, DISPATCH_PROPERTYGET}, {});
   Run("get of id 0", {0, DISPATCH_METHOD | DISPATCH_PROPERTYGET}, {});
   Run("get with another interface id", {IdOf(OLESTR("Flags")), DISPATCH_PROPERTYGET, Named::kNone, true, true,
                                          &IID_IDispatch}, {});
   Run("put of a read-only property", Put(OLESTR("Version")), {I4(1)});
   Run("method called as a property", Get(OLESTR("WriteS19")), {Str(OLESTR("x.S19"))});
-}
-
-void IndexCases() {
-  Run("ColorBalance(3)", ScriptGet(OLESTR("ColorBalance")), {I4(3)});
-  Run("ColorBalance(-1)", ScriptGet(OLESTR("ColorBalance")), {I4(-1)});
-  Run("ElementX(5)", ScriptGet(OLESTR("ElementX")), {I4(5)});
-  Run("ElementY(-1)", ScriptGet(OLESTR("ElementY")), {I4(-1)});
-  Run("ElementY(True)", ScriptGet(OLESTR("ElementY")), {Bool(true)});
   Run("ElementAlignment(5) put", Put(OLESTR("ElementAlignment")), {I4(5), I4(1)});
   Run("ColorBalance(3) put without exception info",
-      {IdOf(OLESTR("ColorBalance")), DISPATCH_PROPERTYPUT, Named::kPropertyPut, false, false}, {I4(3), I4(1)});
-  Run("ColorBalance(x) put", Put(OLESTR("ColorBalance")), {Str(OLESTR("x")), I4(1)});
-  Run("ColorBalance(1) put x", Put(OLESTR("ColorBalance")), {I4(1), Str(OLESTR("x"))});
+      {IdOf(balance), DISPATCH_PROPERTYPUT, Named::kPropertyPut, false, false}, {I4(3), I4(1)});
+  Run("ColorBalance(x) put", Put(balance), {Str(OLESTR("x")), I4(1)});
+  Run("ColorBalance(1) put x", Put(balance), {I4(1), Str(OLESTR("x"))});
 }
 
 void PutCases() {
-  PutGet("Flags = 65541", OLESTR("Flags"), {I4(65541)});
-  PutGet("Flags = text 12", OLESTR("Flags"), {Str(OLESTR("12"))});
-  PutGet("Flags = text with blanks", OLESTR("Flags"), {Str(OLESTR("  13 \t"))});
-  PutGet("Flags = text 2.5", OLESTR("Flags"), {Str(OLESTR("2.5"))});
-  PutGet("Flags = text 3.5", OLESTR("Flags"), {Str(OLESTR("3.5"))});
-  PutGet("Flags = text -2.5", OLESTR("Flags"), {Str(OLESTR("-2.5"))});
-  PutGet("Flags = text 1e3", OLESTR("Flags"), {Str(OLESTR("1e3"))});
-  PutGet("Flags = text &H1F", OLESTR("Flags"), {Str(OLESTR("&H1F"))});
-  PutGet("Flags = text &HFFFFFFFF", OLESTR("Flags"), {Str(OLESTR("&HFFFFFFFF"))});
-  PutGet("Flags = text &H100000000", OLESTR("Flags"), {Str(OLESTR("&H100000000"))});
-  PutGet("Flags = text &O17", OLESTR("Flags"), {Str(OLESTR("&O17"))});
-  PutGet("Flags = text 1,000", OLESTR("Flags"), {Str(OLESTR("1,000"))});
-  PutGet("Flags = text +7", OLESTR("Flags"), {Str(OLESTR("+7"))});
-  PutGet("Flags = text .5", OLESTR("Flags"), {Str(OLESTR(".5"))});
-  PutGet("Flags = text 12abc", OLESTR("Flags"), {Str(OLESTR("12abc"))});
-  PutGet("Flags = text abc", OLESTR("Flags"), {Str(OLESTR("abc"))});
-  PutGet("Flags = empty text", OLESTR("Flags"), {Str(OLESTR(""))});
-  PutGet("Flags = text True", OLESTR("Flags"), {Str(OLESTR("True"))});
-  PutGet("Flags = text 2147483648", OLESTR("Flags"), {Str(OLESTR("2147483648"))});
-  PutGet("Flags = text 0x10", OLESTR("Flags"), {Str(OLESTR("0x10"))});
-  PutGet("Flags = 2.5", OLESTR("Flags"), {R8(2.5)});
-  PutGet("Flags = 3.5", OLESTR("Flags"), {R8(3.5)});
-  PutGet("Flags = -0.5", OLESTR("Flags"), {R8(-0.5)});
-  PutGet("Flags = 2147483647.5", OLESTR("Flags"), {R8(2147483647.5)});
-  PutGet("Flags = -2147483648.5", OLESTR("Flags"), {R8(-2147483648.5)});
-  PutGet("Flags = 1e10", OLESTR("Flags"), {R8(1e10)});
-  PutGet("Flags = True", OLESTR("Flags"), {Bool(true)});
-  PutGet("Flags = False", OLESTR("Flags"), {Bool(false)});
-  PutGet("Flags = empty", OLESTR("Flags"), {Empty()});
-  PutGet("Flags = null", OLESTR("Flags"), {Null()});
-  PutGet("Flags = missing", OLESTR("Flags"), {Missing()});
-  PutGet("Flags = 64-bit 5", OLESTR("Flags"), {I8(5)});
-  PutGet("Flags = unsigned 4294967295", OLESTR("Flags"), {UI4(4294967295u)});
-  PutGet("Flags = the object itself", OLESTR("Flags"), [] {
-    VARIANT v = Make(VT_DISPATCH);
-    v.pdispVal = g_object;
-    g_object->AddRef();
-    return std::vector<VARIANT>{v};
-  }());
-  VARIANT variable = Str(OLESTR("21"));
-  PutGet("Flags = byref variable (text)", OLESTR("Flags"), {RefVar(&variable)});
-  VariantClear(&variable);
-  variable = I4(22);
-  PutGet("Flags = byref variable (long)", OLESTR("Flags"), {RefVar(&variable)});
-  variable = Empty();
-  PutGet("Flags = byref variable (empty)", OLESTR("Flags"), {RefVar(&variable)});
+  for (const OLECHAR* text : {OLESTR("12"), OLESTR("  13 \t"), OLESTR("2.5"), OLESTR("3.5"), OLESTR("-2.5"),
+                              OLESTR("1e3"), OLESTR("&H1F"), OLESTR("&HFFFFFFFF"), OLESTR("&H100000000"),
+                              OLESTR("&O17"), OLESTR("1,000"), OLESTR("+7"), OLESTR(".5"), OLESTR("12abc"),
+                              OLESTR("abc"), OLESTR(""), OLESTR("True"), OLESTR("2147483648"), OLESTR("0x10")}) {
+    PutGet(OLESTR("Flags"), {Str(text)});
+  }
+  for (double number : {2.5, 3.5, -0.5, 2147483647.5, -2147483648.5, 1e10}) PutGet(OLESTR("Flags"), {R8(number)});
+  VARIANT object = Make(VT_DISPATCH);
+  object.pdispVal = g_object;
+  g_object->AddRef();
+  for (VARIANT v : {I4(65541), Bool(true), Bool(false), Empty(), Null(), Missing(), I8(5), UI4(4294967295u), object}) {
+    PutGet(OLESTR("Flags"), {v});
+  }
+  VARIANT variables[] = {Str(OLESTR("21")), I4(22), Empty()};
+  for (VARIANT& variable : variables) {
+    PutGet(OLESTR("Flags"), {RefVar(&variable)});
+    VariantClear(&variable);
+  }
   LONG number = 23;
-  PutGet("Flags = byref long", OLESTR("Flags"), {RefI4(&number)});
   BSTR text = SysAllocString(OLESTR("24"));
-  PutGet("Flags = byref text", OLESTR("Flags"), {RefStr(&text)});
+  for (VARIANT reference : {RefI4(&number), RefStr(&text)}) PutGet(OLESTR("Flags"), {reference});
   SysFreeString(text);
 
-  PutGet("FuelDiv = 300", OLESTR("FuelDiv"), {I4(300)});
-  PutGet("FuelDiv = 40000", OLESTR("FuelDiv"), {I4(40000)});
-  PutGet("FuelDiv = text -32768", OLESTR("FuelDiv"), {Str(OLESTR("-32768"))});
-  PutGet("FuelDiv = 32767.5", OLESTR("FuelDiv"), {R8(32767.5)});
-  PutGet("FuelDiv = text &HFFFF", OLESTR("FuelDiv"), {Str(OLESTR("&HFFFF"))});
-  PutGet("FontColor = -1", OLESTR("FontColor"), {I4(-1)});
-  PutGet("FontColor = text &HFF", OLESTR("FontColor"), {Str(OLESTR("&HFF"))});
-  PutGet("FontColor = 4294967295.0", OLESTR("FontColor"), {R8(4294967295.0)});
-  PutGet("FontColor = text 4294967296", OLESTR("FontColor"), {Str(OLESTR("4294967296"))});
-  PutGet("IceWarning = 200", OLESTR("IceWarning"), {I4(200)});
-  PutGet("BrightnessDay = 20", OLESTR("BrightnessDay"), {I4(20)});
-  PutGet("VIN = 123", OLESTR("VIN"), {I4(123)});
-  PutGet("VIN = True", OLESTR("VIN"), {Bool(true)});
-  PutGet("VIN = 1.5", OLESTR("VIN"), {R8(1.5)});
-  PutGet("VIN = 0.1", OLESTR("VIN"), {R8(0.1)});
-  PutGet("VIN = empty", OLESTR("VIN"), {Empty()});
-  PutGet("VIN = null", OLESTR("VIN"), {Null()});
-  PutGet("VIN = letters", OLESTR("VIN"), {Str(OLESTR("ABCDEFGHIJ"))});
-  PutGet("VIN = non-ANSI letters", OLESTR("VIN"), {Str(OLESTR("1G \u00C4\u20AC\u0416  \u00E9 X"))});
-  PutGet("ColorBalance(1) = text -3", OLESTR("ColorBalance"), {I4(1), Str(OLESTR("-3"))});
-  PutGet("ColorBalance(text 2) = 200", OLESTR("ColorBalance"), {Str(OLESTR("2")), I4(200)});
-  PutGet("ElementAlignment(WIN_FUEL) = 7", OLESTR("ElementAlignment"), {I4(3), I4(7)});
-  PutGet("ElementY(4) = text 300", OLESTR("ElementY"), {I4(4), Str(OLESTR("300"))});
+  const OLECHAR* const fuelDiv = OLESTR("FuelDiv");
+  const OLECHAR* const fontColor = OLESTR("FontColor");
+  const OLECHAR* const vin = OLESTR("VIN");
+  const std::pair<const OLECHAR*, std::vector<VARIANT>> puts[] = {
+      {fuelDiv, {I4(300)}}, {fuelDiv, {I4(40000)}}, {fuelDiv, {Str(OLESTR("-32768"))}}, {fuelDiv, {R8(32767.5)}},
+      {fuelDiv, {Str(OLESTR("&HFFFF"))}}, {fontColor, {I4(-1)}}, {fontColor, {Str(OLESTR("&HFF"))}},
+      {fontColor, {R8(4294967295.0)}}, {fontColor, {Str(OLESTR("4294967296"))}}, {fontColor, {Str(OLESTR("-1"))}},
+      {OLESTR("IceWarning"), {I4(200)}}, {OLESTR("BrightnessDay"), {I4(20)}}, {vin, {I4(123)}}, {vin, {Bool(true)}},
+      {vin, {R8(1.5)}}, {vin, {R8(0.1)}}, {vin, {Empty()}}, {vin, {Null()}}, {vin, {Str(OLESTR("ABCDEFGHIJ"))}},
+      {vin, {Str(OLESTR("1G \u00C4\u20AC\u0416  \u00E9 X"))}},
+      {OLESTR("ColorBalance"), {I4(1), Str(OLESTR("-3"))}}, {OLESTR("ColorBalance"), {Str(OLESTR("2")), I4(200)}},
+      {OLESTR("ElementAlignment"), {I4(3), I4(7)}}, {OLESTR("ElementY"), {I4(4), Str(OLESTR("300"))}}};
+  for (const auto& [member, args] : puts) PutGet(member, args);
 
-  Run("put without the property-put name", {IdOf(OLESTR("Flags")), DISPATCH_PROPERTYPUT, Named::kNone, false},
-      {I4(1)});
-  Run("put with another named argument", {IdOf(OLESTR("Flags")), DISPATCH_PROPERTYPUT, Named::kZero, false},
-      {I4(1)});
+  const DISPID flags = IdOf(OLESTR("Flags"));
+  Run("put without the property-put name", {flags, DISPATCH_PROPERTYPUT, Named::kNone, false}, {I4(1)});
+  Run("put with another named argument", {flags, DISPATCH_PROPERTYPUT, Named::kZero, false}, {I4(1)});
   Run("put with two values", Put(OLESTR("Flags")), {I4(1), I4(2)});
   Run("put indexed without its index", Put(OLESTR("ColorBalance")), {I4(1)});
-  Run("put by reference", {IdOf(OLESTR("Flags")), DISPATCH_PROPERTYPUTREF, Named::kPropertyPut, false}, {I4(1)});
-  Run("put as scripts call a method", {IdOf(OLESTR("Flags")), DISPATCH_METHOD, Named::kNone, false}, {I4(1)});
+  Run("put by reference", {flags, DISPATCH_PROPERTYPUTREF, Named::kPropertyPut, false}, {I4(1)});
+  Run("put as scripts call a method", {flags, DISPATCH_METHOD, Named::kNone, false}, {I4(1)});
+  Run("put of a method", Put(OLESTR("WriteS19")), {Str(OLESTR("x.S19"))});
 }
 
 void MethodCases() {
-  Run("WriteS19 into a missing folder", Method(OLESTR("WriteS19")), {Str(OLESTR("no-such-folder/a.S19"))});
-  Run("WriteS19 of an empty path", Method(OLESTR("WriteS19")), {Empty()});
-  Run("WriteS19 of null", Method(OLESTR("WriteS19")), {Null()});
-  Run("WriteS19 without its path", Method(OLESTR("WriteS19")), {});
-  Run("WriteS19 with two paths", Method(OLESTR("WriteS19")), {Str(OLESTR("a.S19")), Str(OLESTR("b.S19"))});
-  Run("WriteS19 as scripts call", ScriptGet(OLESTR("WriteS19")), {Str(OLESTR("no-such-folder/a.S19"))});
-
-  // Without EXCEPINFO the description stays on the thread.
-  {
-    const Call call{IdOf(OLESTR("WriteS19")), DISPATCH_METHOD, Named::kNone, false, false};
-    VARIANT path = Str(OLESTR("no-such-folder/b.S19"));
-    DISPPARAMS params{&path, nullptr, 1, 0};
-    UINT argErr = 0xFFFFFFFFu;
-    const HRESULT hr = g_object->Invoke(call.id, IID_NULL, 0, call.flags, &params, nullptr, nullptr, &argErr);
-    VariantClear(&path);
-    IErrorInfo* info = nullptr;
-    const HRESULT got = GetErrorInfo(0, &info);
-    BSTR description = nullptr;
-    BSTR source = nullptr;
-    GUID guid = IID_IDispatch;
-    if (info != nullptr) {
-      info->GetDescription(&description);
-      info->GetSource(&source);
-      info->GetGUID(&guid);
-      info->Release();
-    }
-    std::printf("WriteS19 without exception info: %s then %s %s %s %s\n", Hex(hr).c_str(), Hex(got).c_str(),
-                Text(source).c_str(), Text(description).c_str(), Guid(guid).c_str());
-    SysFreeString(description);
-    SysFreeString(source);
-  }
-
+  const OLECHAR* const write = OLESTR("WriteS19");
+  Run("WriteS19 into a missing folder", Method(write), {Str(OLESTR("no-such-folder/a.S19"))});
+  Run("WriteS19 of an empty path", Method(write), {Empty()});
+  Run("WriteS19 of null", Method(write), {Null()});
+  Run("WriteS19 without its path", Method(write), {});
+  Run("WriteS19 with two paths", Method(write), {Str(OLESTR("a.S19")), Str(OLESTR("b.S19"))});
+  Run("WriteS19 as scripts call", ScriptGet(write), {Str(OLESTR("no-such-folder/a.S19"))});
+  Run("WriteS19 without exception info", {IdOf(write), DISPATCH_METHOD, Named::kNone, false, false},
+      {Str(OLESTR("no-such-folder/b.S19"))});
   Run("Flags before writing", Put(OLESTR("Flags")), {I4(24)});
-  Run("WriteS19 of a file", Method(OLESTR("WriteS19")), {Str(OLESTR("written.S19"))});
+  Run("WriteS19 of a file", Method(write), {Str(OLESTR("written.S19"))});
   Run("Flags changed before reading", Put(OLESTR("Flags")), {I4(3)});
   Run("ReadS19 of that file", Method(OLESTR("ReadS19")), {Str(OLESTR("written.S19"))});
   Run("Flags after reading", Get(OLESTR("Flags")), {});
@@ -379,19 +353,62 @@ void MethodCases() {
   Run("ReadS19 of 5", Method(OLESTR("ReadS19")), {I4(5)});
 }
 
-std::string TypeText(const TYPEDESC& t) {
+// Name and documentation string, as get(&name, &doc) gives them.
+template <class Get>
+std::string Doc(Get get) {
+  BSTR name = nullptr, doc = nullptr;
+  const HRESULT hr = get(&name, &doc);
+  const std::string text = Hex(hr) + " " + Text(name) + " " + Text(doc);
+  SysFreeString(name);
+  SysFreeString(doc);
+  return text;
+}
+
+std::string Doc(ITypeInfo* info, MEMBERID id) {
+  return Doc([&](BSTR* name, BSTR* doc) { return info->GetDocumentation(id, name, doc, nullptr, nullptr); });
+}
+
+// A parameter's or result's type; a type it refers to by name.
+std::string TypeText(ITypeInfo* info, const TYPEDESC& t) {
   std::string out = std::to_string(t.vt);
-  if (t.vt == VT_PTR && t.lptdesc != nullptr) out += ">" + TypeText(*t.lptdesc);
+  if (t.vt == VT_PTR && t.lptdesc != nullptr) out += ">" + TypeText(info, *t.lptdesc);
+  ITypeInfo* other = nullptr;
+  if (t.vt == VT_USERDEFINED && SUCCEEDED(info->GetRefTypeInfo(t.hreftype, &other))) {
+    out += "=" + Doc(other, MEMBERID_NIL);
+    other->Release();
+  }
   return out;
+}
+
+// The constants of an enumeration, one past them, and one found by name.
+void EnumCases(ITypeInfo* info) {
+  TYPEATTR* attr = nullptr;
+  if (FAILED(info->GetTypeAttr(&attr))) return;
+  const UINT count = attr->cVars;
+  info->ReleaseTypeAttr(attr);
+  for (UINT i = 0; i <= count; ++i) {
+    VARDESC* vd = nullptr;
+    std::string line = "  constant " + std::to_string(i) + ": " + Hex(info->GetVarDesc(i, &vd));
+    if (vd != nullptr) {
+      line += " id=" + std::to_string(static_cast<long long>(vd->memid)) + " kind=" + std::to_string(vd->varkind) +
+              " " + Doc(info, vd->memid) + " = " + (vd->lpvarValue ? Value(*vd->lpvarValue) : "?");
+      info->ReleaseVarDesc(vd);
+    }
+    Line(line);
+  }
+  LPOLESTR lookup[] = {const_cast<LPOLESTR>(OLESTR("win_fuel"))};
+  MEMBERID id = 0;
+  const HRESULT hr = info->GetIDsOfNames(lookup, 1, &id);
+  Line("  GetIDsOfNames(win_fuel): " + Hex(hr) + " " + std::to_string(static_cast<long long>(id)));
 }
 
 void TypeCases() {
   UINT count = 0;
   HRESULT hr = g_object->GetTypeInfoCount(&count);
-  std::printf("GetTypeInfoCount: %s %u\n", Hex(hr).c_str(), count);
+  Line("GetTypeInfoCount: " + Hex(hr) + " " + std::to_string(count));
   ITypeInfo* info = nullptr;
   hr = g_object->GetTypeInfo(0, LOCALE_USER_DEFAULT, &info);
-  std::printf("GetTypeInfo: %s\n", Hex(hr).c_str());
+  Line("GetTypeInfo: " + Hex(hr));
   if (info == nullptr) return;
   TYPEATTR* attr = nullptr;
   if (SUCCEEDED(info->GetTypeAttr(&attr))) {
@@ -415,10 +432,10 @@ void TypeCases() {
       std::string line = "func: id=" + std::to_string(static_cast<long long>(f->memid)) +
                          " invkind=" + std::to_string(f->invkind) + " funckind=" + std::to_string(f->funckind) +
                          " params=" + std::to_string(f->cParams) + "/" + std::to_string(f->cParamsOpt) +
-                         " vft=" + std::to_string(f->oVft) + " returns " + TypeText(f->elemdescFunc.tdesc) +
+                         " vft=" + std::to_string(f->oVft) + " returns " + TypeText(info, f->elemdescFunc.tdesc) +
                          " flags=" + std::to_string(f->wFuncFlags) + " (";
       for (SHORT p = 0; p < f->cParams; ++p) {
-        line += (p ? ", " : "") + TypeText(f->lprgelemdescParam[p].tdesc) + "/" +
+        line += (p ? ", " : "") + TypeText(info, f->lprgelemdescParam[p].tdesc) + "/" +
                 std::to_string(f->lprgelemdescParam[p].paramdesc.wParamFlags);
       }
       line += ") names";
@@ -426,224 +443,206 @@ void TypeCases() {
         line += " " + Text(names[n]);
         SysFreeString(names[n]);
       }
-      std::printf("%s\n", line.c_str());
+      Line(line);
       info->ReleaseFuncDesc(f);
     }
     info->ReleaseTypeAttr(attr);
   }
-  BSTR name = nullptr;
-  BSTR doc = nullptr;
-  hr = info->GetDocumentation(MEMBERID_NIL, &name, &doc, nullptr, nullptr);
-  std::printf("type documentation: %s %s %s\n", Hex(hr).c_str(), Text(name).c_str(), Text(doc).c_str());
-  SysFreeString(name);
-  SysFreeString(doc);
-  name = doc = nullptr;
-  hr = info->GetDocumentation(21, &name, &doc, nullptr, nullptr);
-  std::printf("member documentation: %s %s %s\n", Hex(hr).c_str(), Text(name).c_str(), Text(doc).c_str());
-  SysFreeString(name);
-  SysFreeString(doc);
+  Line("type documentation: " + Doc(info, MEMBERID_NIL));
+  Line("member documentation: " + Doc(info, 21));
   LPOLESTR lookup[] = {const_cast<LPOLESTR>(OLESTR("elementalignment"))};
   MEMBERID id = 0;
   hr = info->GetIDsOfNames(lookup, 1, &id);
-  std::printf("type GetIDsOfNames: %s %lld\n", Hex(hr).c_str(), static_cast<long long>(id));
+  Line("type GetIDsOfNames: " + Hex(hr) + " " + std::to_string(static_cast<long long>(id)));
   ITypeLib* lib = nullptr;
   UINT index = 0;
   hr = info->GetContainingTypeLib(&lib, &index);
-  std::printf("containing library: %s index=%u\n", Hex(hr).c_str(), index);
-  if (lib != nullptr) {
-    TLIBATTR* libAttr = nullptr;
-    if (SUCCEEDED(lib->GetLibAttr(&libAttr))) {
-      std::printf("library: %s lcid=%lu syskind=%d version=%u.%u flags=%u\n", Guid(libAttr->guid).c_str(),
-                  static_cast<unsigned long>(libAttr->lcid), libAttr->syskind, libAttr->wMajorVerNum,
-                  libAttr->wMinorVerNum, libAttr->wLibFlags);
-      lib->ReleaseTLibAttr(libAttr);
-    }
-    std::printf("library types: %u\n", lib->GetTypeInfoCount());
-    for (INT i = -1; i < static_cast<INT>(lib->GetTypeInfoCount()); ++i) {
-      name = doc = nullptr;
-      hr = lib->GetDocumentation(i, &name, &doc, nullptr, nullptr);
-      TYPEKIND kind = TKIND_MAX;
-      if (i >= 0) lib->GetTypeInfoType(static_cast<UINT>(i), &kind);
-      std::printf("library entry %d: %s kind=%d %s %s\n", i, Hex(hr).c_str(), kind, Text(name).c_str(),
-                  Text(doc).c_str());
-      SysFreeString(name);
-      SysFreeString(doc);
-    }
-    lib->Release();
-  }
+  Line("containing library: " + Hex(hr) + " index=" + std::to_string(index));
   info->Release();
+  if (lib == nullptr) return;
+  TLIBATTR* libAttr = nullptr;
+  if (SUCCEEDED(lib->GetLibAttr(&libAttr))) {
+    std::printf("library: %s lcid=%lu syskind=%d version=%u.%u flags=%u\n", Guid(libAttr->guid).c_str(),
+                static_cast<unsigned long>(libAttr->lcid), libAttr->syskind, libAttr->wMajorVerNum,
+                libAttr->wMinorVerNum, libAttr->wLibFlags);
+    lib->ReleaseTLibAttr(libAttr);
+  }
+  // Every entry, the library itself (-1) first and one past the last.
+  for (INT i = -1; i <= static_cast<INT>(lib->GetTypeInfoCount()); ++i) {
+    TYPEKIND kind = TKIND_MAX;
+    if (i >= 0) lib->GetTypeInfoType(static_cast<UINT>(i), &kind);
+    Line("library entry " + std::to_string(i) + ": kind=" + std::to_string(kind) + " " +
+         Doc([&](BSTR* name, BSTR* doc) { return lib->GetDocumentation(i, name, doc, nullptr, nullptr); }));
+    ITypeInfo* entry = nullptr;
+    if (kind == TKIND_ENUM && SUCCEEDED(lib->GetTypeInfo(static_cast<UINT>(i), &entry))) {
+      EnumCases(entry);
+      entry->Release();
+    }
+  }
+  lib->Release();
+}
+
+// The value a conversion gives, or its failure.
+std::string Converted(VARIANT& source, VARTYPE vt, USHORT flags = 0) {
+  VARIANT dest;
+  VariantInit(&dest);
+  const HRESULT hr = VariantChangeType(&dest, &source, flags, vt);
+  const std::string text = SUCCEEDED(hr) ? Value(dest) : Hex(hr);
+  VariantClear(&dest);
+  return text;
 }
 
 // Conversions a script's arguments go through, without the object.
 void ConversionCases() {
-  const OLECHAR* texts[] = {OLESTR("12"),     OLESTR(" 12 "),  OLESTR("-0"),    OLESTR("2.5"),   OLESTR("-3.5"),
-                            OLESTR("1e3"),    OLESTR("1E-1"),  OLESTR("&H7FFF"), OLESTR("&h8000"), OLESTR("&O777"),
-                            OLESTR("1,000"),  OLESTR("1.000,5"), OLESTR("$5"), OLESTR("(5)"),   OLESTR("5-"),
-                            OLESTR("12abc"),  OLESTR(""),      OLESTR(" "),     OLESTR("True"),  OLESTR("false"),
-                            OLESTR("#TRUE#"), OLESTR("0x10"),  OLESTR("1e400"), OLESTR("-1e-400"), OLESTR("32768"),
-                            OLESTR("4294967295"), OLESTR("\u0661\u0662"), OLESTR(" True "), OLESTR("#true#"),
-                            OLESTR("-&H10"), OLESTR("5--"),  OLESTR("(-5)"),  OLESTR("1e5+"),  OLESTR("1,,0"),
-                            OLESTR(",5"),     OLESTR("$1,234.50"), OLESTR("1.5$"), OLESTR("1e+2"), OLESTR("1e2.5"),
-                            OLESTR("&H-1"),   OLESTR("1 000"), OLESTR(".5e1"), OLESTR("-.5"), OLESTR("0.5"),
-                            OLESTR("000"),    OLESTR("&H"),    OLESTR("&O8"),  OLESTR("&HFFFFFFFFFFFFFFFF"),
-                            OLESTR("9999999999"), OLESTR("2.50000000000000000001"), OLESTR("1e-5")};
+  const OLECHAR* texts[] = {
+      OLESTR("12"), OLESTR(" 12 "), OLESTR(" -12\t"), OLESTR("-0"), OLESTR("2.5"), OLESTR("-3.5"), OLESTR("4.5"),
+      OLESTR("1e3"), OLESTR("1E-1"), OLESTR("1.5e1"), OLESTR("&H7FFF"), OLESTR("&h8000"), OLESTR("&HFFFF"),
+      OLESTR("&H10000"), OLESTR("&O777"), OLESTR("&o17"), OLESTR("1,000"), OLESTR("1.000,5"), OLESTR("$5"),
+      OLESTR("(5)"), OLESTR("5-"), OLESTR("+5"), OLESTR(" ( 7 ) "), OLESTR("1,2,3"), OLESTR("5$"), OLESTR("12abc"),
+      OLESTR(""), OLESTR(" "), OLESTR("True"), OLESTR("false"), OLESTR("#TRUE#"), OLESTR("0x10"), OLESTR("1e400"),
+      OLESTR("-1e-400"), OLESTR("32768"), OLESTR("-1"), OLESTR("2147483647"), OLESTR("-2147483648"),
+      OLESTR("-2147483648.4"), OLESTR("4294967295"), OLESTR("4294967296"), OLESTR("\u0661\u0662"), OLESTR(" True "),
+      OLESTR("#true#"), OLESTR("-&H10"), OLESTR("5--"), OLESTR("--5"), OLESTR("-5-"), OLESTR("(-5)"), OLESTR("(5"),
+      OLESTR("5)"), OLESTR("1e5+"), OLESTR("1,,0"), OLESTR(",5"), OLESTR("$1,234.50"), OLESTR("$1e3"), OLESTR("1.5$"),
+      OLESTR("1e+2"), OLESTR("1e+"), OLESTR("1e"), OLESTR("1e2.5"), OLESTR("&H-1"), OLESTR("&HG"), OLESTR("1 000"),
+      OLESTR(".5e1"), OLESTR("-.5"), OLESTR("-0.4"), OLESTR("-0.6"), OLESTR("0.5"), OLESTR("."), OLESTR("inf"),
+      OLESTR("000"), OLESTR("&H"), OLESTR("&O8"), OLESTR("&HFFFFFFFFFFFFFFFF"), OLESTR("9999999999"),
+      OLESTR("18446744073709551621"), OLESTR("2.50000000000000000001"), OLESTR("1e-5")};
   const VARTYPE targets[] = {VT_I2, VT_I4, VT_UI4, VT_INT, VT_UI1, VT_R8, VT_BOOL};
   for (const OLECHAR* t : texts) {
-    std::string line = "text " + Text(t, static_cast<UINT>(OleString(t).size())) + ":";
-    for (VARTYPE vt : targets) {
-      VARIANT source = Str(t);
-      VARIANT dest;
-      VariantInit(&dest);
-      const HRESULT hr = VariantChangeType(&dest, &source, 0, vt);
-      line += " " + (SUCCEEDED(hr) ? Value(dest) : Hex(hr));
-      VariantClear(&dest);
-      VariantClear(&source);
-    }
-    std::printf("%s\n", line.c_str());
+    VARIANT source = Str(t);
+    std::string line = "text " + Text(source.bstrVal) + ":";
+    for (VARTYPE vt : targets) line += " " + Converted(source, vt);
+    VariantClear(&source);
+    Line(line);
   }
-  VARIANT sources[] = {R8(0.5),     R8(1.5),        R8(-1.5),     R8(32767.5), R8(-32768.5), R8(2147483647.4),
-                             R8(4294967295.5), R8(1e300), R8(0.1),      R8(1.0 / 3), R8(1e15),     R8(123456789012345680.0),
-                             R8(-0.0),    R8(1e-5),       R8(-1.5e300), Bool(true),     Bool(false),  I4(-1),      I4(65536),    I2(-1),
-                             UI4(2147483648u), I8(-2147483649LL), Empty(), Null()};
-  const VARTYPE numberTargets[] = {VT_I2, VT_I4, VT_UI4, VT_UI1, VT_BOOL, VT_BSTR};
+  VARIANT single = Make(VT_R4);
+  single.fltVal = 0.1f;
+  VARIANT sources[] = {R8(0.5), R8(1.5), R8(-1.5), R8(32767.5), R8(-32768.5), R8(2147483647.4), R8(4294967295.5),
+                       R8(1e300), R8(0.1), R8(0.25), R8(1.0 / 3), R8(1e15), R8(1e20), R8(123456789012345680.0),
+                       R8(-0.0), R8(1e-5), R8(-1.5e300), single, Bool(true), Bool(false), I4(-1), I4(-42), I4(65536),
+                       I2(-1), UI4(2147483648u), I8(-2147483649LL), Empty(), Null()};
+  const VARTYPE numberTargets[] = {VT_I2, VT_I4, VT_UI4, VT_INT, VT_UI1, VT_BOOL, VT_BSTR};
   int n = 0;
   for (VARIANT& s : sources) {
     std::string line = "value " + std::to_string(n++) + " " + Value(s) + ":";
-    for (VARTYPE vt : numberTargets) {
-      VARIANT dest;
-      VariantInit(&dest);
-      const HRESULT hr = VariantChangeType(&dest, &s, 0, vt);
-      line += " " + (SUCCEEDED(hr) ? Value(dest) : Hex(hr));
-      VariantClear(&dest);
-    }
-    VARIANT dest;
-    VariantInit(&dest);
-    const HRESULT hr = VariantChangeType(&dest, &s, VARIANT_ALPHABOOL, VT_BSTR);
-    line += " alpha " + (SUCCEEDED(hr) ? Value(dest) : Hex(hr));
-    VariantClear(&dest);
-    std::printf("%s\n", line.c_str());
+    for (VARTYPE vt : numberTargets) line += " " + Converted(s, vt);
+    Line(line + " alpha " + Converted(s, VT_BSTR, VARIANT_ALPHABOOL));
   }
-  // By-reference sources, as a script's variables arrive.
+  // By-reference sources, as a script's variables arrive, and conversions
+  // in place.
   VARIANT inner = Str(OLESTR("41"));
   VARIANT ref = RefVar(&inner);
-  VARIANT dest;
-  VariantInit(&dest);
-  HRESULT hr = VariantChangeType(&dest, &ref, 0, VT_I4);
-  std::printf("byref variant text to long: %s %s\n", Hex(hr).c_str(), Value(dest).c_str());
-  VariantClear(&dest);
-  hr = VariantChangeType(&dest, &ref, 0, VT_BSTR);
-  std::printf("byref variant text to text: %s %s\n", Hex(hr).c_str(), Value(dest).c_str());
-  VariantClear(&dest);
+  Line("byref variant text to long and to text: " + Converted(ref, VT_I4) + " " + Converted(ref, VT_BSTR));
   VariantClear(&inner);
   LONG number = 42;
   VARIANT refNumber = RefI4(&number);
-  hr = VariantChangeType(&dest, &refNumber, 0, VT_I4);
-  std::printf("byref long to long: %s %s\n", Hex(hr).c_str(), Value(dest).c_str());
-  VariantClear(&dest);
-  hr = VariantChangeType(&refNumber, &refNumber, 0, VT_BSTR);
-  std::printf("byref long to text in place: %s %s\n", Hex(hr).c_str(), Value(refNumber).c_str());
+  Line("byref long to long: " + Converted(refNumber, VT_I4));
+  HRESULT hr = VariantChangeType(&refNumber, &refNumber, 0, VT_BSTR);
+  Line("byref long to text in place: " + Hex(hr) + " " + Value(refNumber));
   VariantClear(&refNumber);
+  VARIANT text = Str(OLESTR("123"));
+  hr = VariantChangeType(&text, &text, 0, VT_I2);  // the string is freed
+  Line("text to short in place: " + Hex(hr) + " " + Value(text));
 }
 
 void StringCases() {
-  BSTR s = SysAllocStringLen(nullptr, 3);
-  std::printf("SysAllocStringLen(null, 3): len=%u last=%u\n", SysStringLen(s), static_cast<unsigned>(s[3]));
-  SysFreeString(s);
-  s = SysAllocString(OLESTR(""));
-  std::printf("SysAllocString(empty): %s len=%u\n", s == nullptr ? "null" : "string", SysStringLen(s));
-  SysFreeString(s);
-  std::printf("SysStringLen(null): %u\n", SysStringLen(nullptr));
+  const OLECHAR withNul[] = {'a', 0, 'b'};
+  const auto show = [](const char* what, BSTR s, bool contents) {
+    std::string line = std::string(what) + ": ";
+    if (s == nullptr) {
+      line += "null";
+    } else {
+      line += "len=" + std::to_string(SysStringLen(s)) +
+              " end=" + std::to_string(s[SysStringLen(s)]) + (contents ? " " + Text(s) : "");
+    }
+    SysFreeString(s);
+    Line(line);
+  };
+  show("SysAllocStringLen(null, 3)", SysAllocStringLen(nullptr, 3), false);
+  show("SysAllocStringLen(a NUL b, 3)", SysAllocStringLen(withNul, 3), true);
+  show("SysAllocString(empty)", SysAllocString(OLESTR("")), true);
+  show("SysAllocString(null)", SysAllocString(nullptr), true);
+  show("SysAllocStringLen(null, 0x7FFFFFFF)", SysAllocStringLen(nullptr, 0x7FFFFFFF), false);
+  show("SysAllocStringLen(null, 0xFFFFFFFF)", SysAllocStringLen(nullptr, 0xFFFFFFFFu), false);
+  Line("SysStringLen(null): " + std::to_string(SysStringLen(nullptr)));
 }
 
-// Thread error information: one slot, emptied by the one who takes it.
+// Thread error information: one slot, replaced by the next one set and
+// emptied by the one who takes it.
 void ErrorInfoCases() {
-  IErrorInfo* info = nullptr;
   SetErrorInfo(0, nullptr);
-  HRESULT hr = GetErrorInfo(0, &info);
-  std::printf("GetErrorInfo of an empty slot: %s %s\n", Hex(hr).c_str(), info == nullptr ? "null" : "object");
-  ICreateErrorInfo* create = nullptr;
-  hr = CreateErrorInfo(&create);
-  std::printf("CreateErrorInfo: %s\n", Hex(hr).c_str());
-  if (create == nullptr) return;
-  create->SetDescription(const_cast<LPOLESTR>(OLESTR("text")));
-  IErrorInfo* made = nullptr;
-  create->QueryInterface(IID_IErrorInfo, reinterpret_cast<void**>(&made));
-  create->Release();
-  hr = SetErrorInfo(0, made);
-  made->Release();
-  BSTR source = nullptr;
-  BSTR description = nullptr;
-  BSTR help = nullptr;
-  DWORD context = 7;
-  const HRESULT taken = GetErrorInfo(0, &info);
-  if (info != nullptr) {
-    info->GetSource(&source);
-    info->GetDescription(&description);
-    info->GetHelpFile(&help);
-    info->GetHelpContext(&context);
-    info->Release();
+  Line("GetErrorInfo of an empty slot: " + TakeErrorInfo(false));
+  for (const OLECHAR* text : {OLESTR("first"), OLESTR("second")}) {
+    ICreateErrorInfo* create = nullptr;
+    IErrorInfo* made = nullptr;
+    HRESULT hr = CreateErrorInfo(&create);
+    if (create != nullptr) {
+      create->SetDescription(const_cast<LPOLESTR>(text));
+      create->QueryInterface(IID_IErrorInfo, reinterpret_cast<void**>(&made));
+      create->Release();
+    }
+    if (SUCCEEDED(hr)) hr = SetErrorInfo(0, made);
+    if (made != nullptr) made->Release();
+    Line("CreateErrorInfo and SetErrorInfo: " + Hex(hr));
   }
-  // (The interface id is left out: never set, it is undefined under Wine.)
-  std::printf("SetErrorInfo then GetErrorInfo: %s %s %s %s %s %lu\n", Hex(hr).c_str(), Hex(taken).c_str(),
-              Text(source).c_str(), Text(description).c_str(), Text(help).c_str(), static_cast<unsigned long>(context));
-  SysFreeString(source);
-  SysFreeString(description);
-  SysFreeString(help);
-  info = nullptr;
-  hr = GetErrorInfo(0, &info);
-  std::printf("GetErrorInfo once more: %s %s\n", Hex(hr).c_str(), info == nullptr ? "null" : "object");
+  Line("GetErrorInfo: " + TakeErrorInfo(false));
+  Line("GetErrorInfo once more: " + TakeErrorInfo(false));
 }
 
 // Finding and creating the class by its names.
 void ActivationCases(REFCLSID clsid) {
-  CLSID found{};
-  HRESULT hr = CLSIDFromProgID(OLESTR("Quillon.Preferences.1"), &found);
-  std::printf("CLSIDFromProgID(versioned): %s %s\n", Hex(hr).c_str(), Guid(found).c_str());
-  found = IID_IDispatch;
-  hr = CLSIDFromProgID(OLESTR("Quillon.NoSuchClass"), &found);
-  std::printf("CLSIDFromProgID(unknown): %s %s\n", Hex(hr).c_str(), Guid(found).c_str());
+  for (const OLECHAR* name : {OLESTR("Quillon.Preferences.1"), OLESTR("quillon.preferences.1"),
+                              OLESTR("Quillon.NoSuchClass")}) {
+    CLSID found = IID_IDispatch;
+    const HRESULT hr = CLSIDFromProgID(name, &found);
+    Line("CLSIDFromProgID(" + Narrow(name) + "): " + Hex(hr) + " " + Guid(found));
+  }
   LPOLESTR progId = nullptr;
-  hr = ProgIDFromCLSID(clsid, &progId);
-  std::printf("ProgIDFromCLSID: %s %s\n", Hex(hr).c_str(),
-              progId == nullptr ? "null" : Text(progId, static_cast<UINT>(OleString(progId).size())).c_str());
+  const HRESULT hr = ProgIDFromCLSID(clsid, &progId);
+  Line("ProgIDFromCLSID: " + Hex(hr) + " " + (progId == nullptr ? "null" : Narrow(progId)));
   CoTaskMemFree(progId);
-  OLECHAR small[10] = {};
-  std::printf("StringFromGUID2 into 10 characters: %d\n", StringFromGUID2(clsid, small, 10));
-  IUnknown* object = nullptr;
-  hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_ITypeLib, reinterpret_cast<void**>(&object));
-  std::printf("CoCreateInstance for an interface it lacks: %s %s\n", Hex(hr).c_str(), object ? "object" : "null");
-  if (object != nullptr) object->Release();
-  object = nullptr;
-  hr = CoCreateInstance(IID_ITypeLib, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, reinterpret_cast<void**>(&object));
-  std::printf("CoCreateInstance of an unregistered class: %s %s\n", Hex(hr).c_str(), object ? "object" : "null");
-  if (object != nullptr) object->Release();
+  OLECHAR text[39] = {};
+  Line("StringFromGUID2 into 38 and 39 characters: " + std::to_string(StringFromGUID2(clsid, text, 38)) + " " +
+       std::to_string(StringFromGUID2(clsid, text, 39)));
+  const struct {
+    const char* what;
+    const CLSID* cls;
+    const IID* iid;
+  } creations[] = {{"for an interface it lacks", &clsid, &IID_ITypeLib},
+                   {"of an unregistered class", &IID_ITypeLib, &IID_IUnknown}};
+  for (const auto& c : creations) {
+    IUnknown* object = nullptr;
+    const HRESULT created =
+        CoCreateInstance(*c.cls, nullptr, CLSCTX_INPROC_SERVER, *c.iid, reinterpret_cast<void**>(&object));
+    Line(std::string("CoCreateInstance ") + c.what + ": " + Hex(created) + (object ? " object" : " null"));
+    if (object != nullptr) object->Release();
+  }
 }
 
 }  // namespace
 
 int main() {
   CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-  std::printf("== conversions\n");
+  Line("== conversions");
   ConversionCases();
-  std::printf("== strings\n");
+  Line("== strings");
   StringCases();
-
-  std::printf("== object\n");
+  Line("== object");
   CLSID clsid{};
   HRESULT hr = CLSIDFromProgID(OLESTR("Quillon.Preferences"), &clsid);
   if (SUCCEEDED(hr)) {
     hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, reinterpret_cast<void**>(&g_object));
   }
-  std::printf("create Quillon.Preferences: %s\n", Hex(hr).c_str());
+  Line("create Quillon.Preferences: " + Hex(hr));
   if (g_object == nullptr) return 1;
   ActivationCases(clsid);
   ErrorInfoCases();
   NameCases();
   GetCases();
-  IndexCases();
   PutCases();
   MethodCases();
-  std::printf("== type information\n");
+  Line("== type information");
   TypeCases();
   g_object->Release();
   CoUninitialize();
