@@ -66,7 +66,8 @@ TEST_F(Cli, NewSetGetShowDiff) {
   ASSERT_EQ(Sh("$Q set a.S19 BrightnessDay=20 'ElementX(WIN_FUEL)=12' 'ElementAlignment(1)=FONT_RIGHT' Region=7 -o b.S19")
                 .status,
             0);
-  EXPECT_EQ(Sh("$Q get b.S19 BrightnessDay; $Q get b.S19 'ElementX(3)'; $Q get b.S19 'ElementAlignment(WIN_COMPASS)'").out,
+  // Names in any case, as a script spells them.
+  EXPECT_EQ(Sh("$Q get b.S19 brightnessDAY; $Q get b.S19 'ElementX(3)'; $Q get b.S19 'elementalignment(WIN_COMPASS)'").out,
             "4\n12\n2\n");
   EXPECT_EQ(Sh("$Q get a.S19 'ElementX(3)'").out, "58\n") << "-o leaves the input alone";
   Result r = Sh("$Q show a.S19");
