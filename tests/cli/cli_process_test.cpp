@@ -26,6 +26,13 @@ struct Result {
   std::string out, err;
 };
 
+bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+// Each part must appear in text.
+void ExpectParts(const std::string& text, std::initializer_list<std::string> parts) {
+  for (const std::string& part : parts) EXPECT_TRUE(Has(text, part)) << part << "\nis not in:\n" << text;
+}
+
 class Cli : public ::testing::Test {
  protected:
   TempDir dir;
@@ -48,33 +55,33 @@ class Cli : public ::testing::Test {
             ReadFileBytes(dir.File("err.txt"))};
   }
 
+  // Runs script; expects its exit status, each of `out` in its standard
+  // output and each of `err` in its standard error.
+  Result Expect(const std::string& script, int status, std::initializer_list<std::string> out,
+                std::initializer_list<std::string> err = {}) {
+    Result r = Sh(script);
+    EXPECT_EQ(r.status, status) << script << "\n" << r.out << r.err;
+    ExpectParts(r.out, out);
+    ExpectParts(r.err, err);
+    return r;
+  }
+
   void SetUp() override {
     ASSERT_EQ(Sh("$Q register $LIB").status, 0);
     ASSERT_EQ(Sh("$Q new a.S19").status, 0);
   }
 };
 
-bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
-
-// Each part must appear in text.
-void ExpectParts(const std::string& text, std::initializer_list<std::string> parts) {
-  for (const std::string& part : parts) EXPECT_TRUE(Has(text, part)) << part << "\nis not in:\n" << text;
-}
-
 TEST_F(Cli, NewSetGetShowDiff) {
   EXPECT_EQ(ReadFileBytes(dir.File("a.S19")), kDefaultFile);
-  ASSERT_EQ(Sh("$Q set a.S19 BrightnessDay=20 'ElementX(WIN_FUEL)=12' 'ElementAlignment(1)=FONT_RIGHT' Region=7 -o b.S19")
-                .status,
-            0);
+  Expect("$Q set a.S19 BrightnessDay=20 'ElementX(WIN_FUEL)=12' 'ElementAlignment(1)=FONT_RIGHT' Region=7 -o b.S19", 0, {});
   // Names in any case, as a script spells them.
   EXPECT_EQ(Sh("$Q get b.S19 brightnessDAY; $Q get b.S19 'ElementX(3)'; $Q get b.S19 'elementalignment(WIN_COMPASS)'").out,
             "4\n12\n2\n");
   EXPECT_EQ(Sh("$Q get a.S19 'ElementX(3)'").out, "58\n") << "-o leaves the input alone";
-  Result r = Sh("$Q show a.S19");
-  ASSERT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(r.out.rfind("Flags = 15\nVersion = 256\nRegion = 0\n", 0), 0u) << r.out;
-  ExpectParts(r.out, {"\nTimeZoneOffset = -5\n", "\nColorBalance(2) = 0\nVIN = \"1G F   G Y 000001\"\n",
-                      "\nElementY(WIN_FUEL) = 114\n", "\nFontColor = 16777215\n"});
+  Result r = Expect("$Q show a.S19", 0, {"\nTimeZoneOffset = -5\n", "\nColorBalance(2) = 0\nVIN = \"1G F   G Y 000001\"\n",
+                                        "\nElementY(WIN_FUEL) = 114\n", "\nFontColor = 16777215\n"});
+  EXPECT_TRUE(r.out.starts_with("Flags = 15\nVersion = 256\nRegion = 0\n")) << r.out;
   EXPECT_TRUE(r.out.ends_with("\nAircoreTestRange = 47104\n"));
   EXPECT_EQ(r.err, "");
 
@@ -89,8 +96,7 @@ TEST_F(Cli, NewSetGetShowDiff) {
   ExpectParts(r.err, {"missing.S19"});
 
   // diff exits as diff does: 0 equal, 1 different, 2 trouble.
-  r = Sh("$Q diff a.S19 b.S19");
-  EXPECT_EQ(r.status, 1);
+  r = Expect("$Q diff a.S19 b.S19", 1, {});
   EXPECT_EQ(r.out, "Region: 0 -> 7\nBrightnessDay: 11 -> 4\nElementX(WIN_FUEL): 58 -> 12\n"
                    "ElementAlignment(WIN_COMPASS): 1 -> 2\n");
   EXPECT_EQ(Sh("$Q diff --json a.S19 b.S19").out,
@@ -104,16 +110,12 @@ TEST_F(Cli, NewSetGetShowDiff) {
 // Text reaches the terminal escaped as in JSON, and comes back from JSON as
 // it was.
 TEST_F(Cli, JsonRoundTripsAndControlCharactersAreEscaped) {
-  ASSERT_EQ(Sh("$Q set a.S19 PPMDividend=-1 FontColor=4294967295 'ColorBalance(1)=-7' $'VIN=123\\n567\\r9\\033' -o b.S19")
-                .status,
-            0);
-  Result r = Sh("$Q show --json b.S19 > b.json && cat b.json");
-  ASSERT_EQ(r.status, 0) << r.err;
-  ExpectParts(r.out, {"{\n  \"Flags\": 15,", "\"ColorBalance\": [0, -7, 0],", "\"ElementX\": [0, 132, 46, 58, 46],",
-                      "\"PPMDividend\": -1,", "\"FontColor\": 4294967295,", "\"AircoreTestRange\": 47104\n}\n"});
-  r = Sh("$Q set a.S19 --from-json b.json -o c.S19 && cmp b.S19 c.S19 && $Q diff b.S19 c.S19");
-  EXPECT_EQ(r.status, 0) << r.err << r.out;
-  r = Sh("$Q show b.S19 | grep -vc ' = '; $Q show b.S19 | grep VIN; $Q get b.S19 VIN");
+  Expect("$Q set a.S19 PPMDividend=-1 FontColor=4294967295 'ColorBalance(1)=-7' $'VIN=123\\n567\\r9\\033' -o b.S19 && "
+         "$Q show --json b.S19 > b.json && cat b.json",
+         0, {"{\n  \"Flags\": 15,", "\"ColorBalance\": [0, -7, 0],", "\"ElementX\": [0, 132, 46, 58, 46],",
+             "\"PPMDividend\": -1,", "\"FontColor\": 4294967295,", "\"AircoreTestRange\": 47104\n}\n"});
+  Expect("$Q set a.S19 --from-json b.json -o c.S19 && cmp b.S19 c.S19 && $Q diff b.S19 c.S19", 0, {});
+  Result r = Sh("$Q show b.S19 | grep -vc ' = '; $Q show b.S19 | grep VIN; $Q get b.S19 VIN");
   EXPECT_EQ(r.out, "0\nVIN = \"1G \\n   \\r \\u001b 000001\"\n\"1G \\n   \\r \\u001b 000001\"\n") << r.err;
 
   // Missing keys are left alone; unknown ones, wrong shapes and a read-only
@@ -124,9 +126,7 @@ TEST_F(Cli, JsonRoundTripsAndControlCharactersAreEscaped) {
   for (const char* bad : {"{\"Regio\": 3}", "{\"Region\": [3]}", "{\"ElementX\": [1, 2]}", "{\"VIN\": 5}",
                           "{\"Version\": 512}", "{\"Region\": 1.5}", "{\"Region\": 3, \"Region\": 4}", "{\"Region\": 3"}) {
     WriteFileBytes(dir.File("bad.json"), bad);
-    r = Sh("$Q set a.S19 --from-json bad.json -o e.S19");
-    EXPECT_EQ(r.status, 1) << bad;
-    ExpectParts(r.err, {"bad.json"});
+    Expect("$Q set a.S19 --from-json bad.json -o e.S19", 1, {}, {"bad.json"});
     EXPECT_FALSE(std::filesystem::exists(dir.File("e.S19"))) << bad << ": written anyway";
   }
 }
@@ -147,36 +147,29 @@ TEST_F(Cli, DamagedFilesAndCheck) {
       {"past.S19", "S224001260" + std::string(64, '0') + "69\r\n" + kDefaultFile}};  // at 0x1260
   for (const auto& [name, text] : files) WriteFileBytes(dir.File(name), text);
 
-  ASSERT_EQ(Sh("$Q set a.S19 SplashTime=0 SatTime=65500 'ElementX(WIN_CLOCK)=160' 'ElementX(WIN_FUEL)=200' -o r.S19")
-                .status,
-            0);
-  Result r = Sh("$Q check a.S19 twice.S19 past.S19 r.S19 - < a.S19");
-  EXPECT_EQ(r.status, 0) << "warnings only: " << r.out;
+  Expect("$Q set a.S19 SplashTime=0 SatTime=65500 'ElementX(WIN_CLOCK)=160' 'ElementX(WIN_FUEL)=200' -o r.S19", 0, {});
+  // Warnings only: status 0. Values the editor's field checks would refuse
+  // are warnings, as the device takes them; the fuel window's position is
+  // not checked there.
+  const Result r = Expect("$Q check a.S19 twice.S19 past.S19 r.S19 - < a.S19", 0,
+                          {"twice.S19: warning: 1 data record(s) repeat an address",
+                           "past.S19: warning: 1 data record(s) past the image are ignored",
+                           "r.S19: warning: SplashTime is 0, outside the editor's 1 to 10 seconds",
+                           "r.S19: warning: SatTime is 65500 (65.5 seconds in the editor), outside the editor's 0 to 65 seconds",
+                           "r.S19: warning: ElementX(WIN_CLOCK) is 160, outside the editor's 0 to 159 pixels",
+                           "standard input: ok"});
   EXPECT_TRUE(r.out.starts_with("a.S19: ok")) << r.out;
-  // Values the editor's field checks would refuse are warnings: the device
-  // takes them. The fuel window's position is not checked there.
-  ExpectParts(r.out, {"twice.S19: warning: 1 data record(s) repeat an address",
-                      "past.S19: warning: 1 data record(s) past the image are ignored",
-                      "r.S19: warning: SplashTime is 0, outside the editor's 1 to 10 seconds",
-                      "r.S19: warning: SatTime is 65500 (65.5 seconds in the editor), outside the editor's 0 to 65 seconds",
-                      "r.S19: warning: ElementX(WIN_CLOCK) is 160, outside the editor's 0 to 159 pixels",
-                      "standard input: ok"});
   EXPECT_FALSE(Has(r.out, "WIN_FUEL") || Has(r.out, "ElementY")) << r.out;
-  r = Sh("$Q check skipped.S19 damaged.S19 end.S19 noend.S19 v.S19");
-  EXPECT_EQ(r.status, 1);
-  ExpectParts(r.out, {"skipped.S19: error: no data record at 0x1220: image bytes 30-61",
-                      "damaged.S19:3: error: a record's checksum does not match",
-                      "end.S19: error: no data record at 0x1200, 0x1220, 0x1240: image bytes 0-76",
-                      "noend.S19:3: error: the file ends before an end record",
-                      "v.S19: error: the check value 4F 15 does not match the image (50 0A)",
-                      "v.S19: warning: Version is 512"});
+  Expect("$Q check skipped.S19 damaged.S19 end.S19 noend.S19 v.S19", 1,
+         {"skipped.S19: error: no data record at 0x1220: image bytes 30-61",
+          "damaged.S19:3: error: a record's checksum does not match",
+          "end.S19: error: no data record at 0x1200, 0x1220, 0x1240: image bytes 0-76",
+          "noend.S19:3: error: the file ends before an end record",
+          "v.S19: error: the check value 4F 15 does not match the image (50 0A)", "v.S19: warning: Version is 512"});
 
-  r = Sh("$Q get skipped.S19 Region");
-  EXPECT_EQ(r.status, 0);
-  ExpectParts(r.err, {"warning: skipped.S19: no data record covered image bytes 30-61", "check value 4F 15 does not match"});
-  r = Sh("$Q set skipped.S19 Region=1");
-  EXPECT_EQ(r.status, 1);
-  ExpectParts(r.err, {"--force"});
+  Expect("$Q get skipped.S19 Region", 0, {"0\n"},
+         {"warning: skipped.S19: no data record covered image bytes 30-61", "check value 4F 15 does not match"});
+  Expect("$Q set skipped.S19 Region=1", 1, {}, {"--force"});
   EXPECT_EQ(ReadFileBytes(dir.File("skipped.S19")), skipped);
   EXPECT_EQ(Sh("$Q set skipped.S19 Region=1 --force").status, 0);
   EXPECT_NE(ReadFileBytes(dir.File("skipped.S19")), skipped);
@@ -215,16 +208,12 @@ TEST_F(Cli, StreamsDevicesAndOutputErrors) {
   EXPECT_EQ(ReadFileBytes(dir.File("fifo.S19")), kDefaultFile);
 
   // A full disk (a file size limit for the write itself) keeps the old file.
-  r = Sh("set -o pipefail; (ulimit -f 0; trap '' XFSZ; $Q set a.S19 Region=5) 2>&1 | cat");
-  EXPECT_EQ(r.status, 1);
-  ExpectParts(r.out, {"cannot write a.S19", "(0x80020009)"});
+  Expect("set -o pipefail; (ulimit -f 0; trap '' XFSZ; $Q set a.S19 Region=5) 2>&1 | cat", 1,
+         {"cannot write a.S19", "(0x80020009)"});
   EXPECT_EQ(ReadFileBytes(dir.File("a.S19")), kDefaultFile);
   for (const char* command : {"$Q new /dev/full", "$Q show a.S19 > /dev/full", "$Q get a.S19 Region > /dev/full",
-                              "$Q new - > /dev/full", "$Q check a.S19 > /dev/full", "$Q --help > /dev/full"}) {
-    r = Sh(command);
-    EXPECT_EQ(r.status, 1) << command;
-    ExpectParts(r.err, {"No space left"});
-  }
+                              "$Q new - > /dev/full", "$Q check a.S19 > /dev/full", "$Q --help > /dev/full"})
+    Expect(command, 1, {}, {"No space left"});
   EXPECT_EQ(Sh("ls").out, "a.S19\napp.log\nerr.txt\nf\nfifo.S19\nn.S19\nout.txt\npiped.S19\nregistry.txt\nscript.sh\n")
       << "nothing left behind";
 }
@@ -252,9 +241,7 @@ TEST_F(Cli, FailuresNameTheStatus) {
       {"$Q new ''", ""},
   };
   for (const auto& c : cases) {
-    const Result r = Sh(c.command);
-    EXPECT_EQ(r.status, 1) << c.command;
-    ExpectParts(r.err, {c.says});
+    const Result r = Expect(c.command, 1, {}, {c.says});
     EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
   }
   EXPECT_EQ(ReadFileBytes(dir.File("a.S19")), kDefaultFile) << "a failed set must not write";
@@ -287,15 +274,11 @@ TEST_F(Cli, Registration) {
   EXPECT_EQ(r.out, "") << r.err;
 
   // A registry that cannot be saved: unregister says so.
-  r = Sh("set -o pipefail; (ulimit -f 0; trap '' XFSZ; $Q unregister $LIB) 2>&1 | cat");
-  EXPECT_EQ(r.status, 1);
-  ExpectParts(r.out, {"cannot save the registry"});
+  Expect("set -o pipefail; (ulimit -f 0; trap '' XFSZ; $Q unregister $LIB) 2>&1 | cat", 1, {"cannot save the registry"});
   EXPECT_EQ(Sh("$Q get a.S19 Region").status, 0) << "still registered";
 
   EXPECT_EQ(Sh("$Q unregister $LIB").status, 0);
-  r = Sh("$Q new b.S19");
-  EXPECT_EQ(r.status, 1);
-  ExpectParts(r.err, {"quillon register", "0x800401F3"});
+  Expect("$Q new b.S19", 1, {}, {"quillon register", "0x800401F3"});
   EXPECT_EQ(Sh("$Q register /no/such/lib.so").status, 1);
 }
 
@@ -319,11 +302,8 @@ TEST_F(Cli, UsageAndHelp) {
   for (const char* command : {"$Q", "$Q frobnicate", "$Q get a.S19", "$Q set a.S19 Region", "$Q set a.S19 Region=1 -o",
                               "$Q show", "$Q show --bogus a.S19", "$Q diff a.S19"})
     EXPECT_EQ(Sh(command).status, 2) << command;
-  for (const char* command : {"register", "unregister", "new", "show", "get", "set", "diff", "check"}) {
-    const Result r = Sh(std::string("$Q ") + command + " --help");
-    EXPECT_EQ(r.status, 0) << command;
-    EXPECT_TRUE(r.out.starts_with(std::string("usage: quillon ") + command)) << command;
-  }
+  for (const std::string command : {"register", "unregister", "new", "show", "get", "set", "diff", "check"})
+    EXPECT_TRUE(Expect("$Q " + command + " --help", 0, {}).out.starts_with("usage: quillon " + command)) << command;
   EXPECT_EQ(Sh("$Q --help").status, 0);
   // "--" ends the options: a file may be named like one.
   EXPECT_EQ(Sh("$Q new -- -o && $Q get -- -o Region").out, "0\n");
