@@ -15,7 +15,6 @@
 #include <QRadioButton>
 #include <QShortcut>
 #include <QStyleOptionComboBox>
-#include <QWheelEvent>
 #include <QtTest>
 
 #include "preview.h"
@@ -241,8 +240,16 @@ class WindowTest : public QObject, public Fixture {
     QCOMPARE(form->Status(), QStringLiteral("Loaded x"));
   }
 
-  void clicksElsewhereNeitherFocusNorAct() {
+  // A refused field keeps the focus against clicks elsewhere and shortcuts,
+  // none of which acts; closing the window still works. (A click on Save
+  // after a good value is the smoke test's. A wheel event sent to the
+  // window reaches no widget on the offscreen platform, so the wheel's veto
+  // is not tested here.)
+  void clicksAndShortcutsNeitherFocusNorAct() {
     ShowActive();
+    auto* shortcut = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_K), form.get());
+    int hits = 0;
+    connect(shortcut, &QShortcut::activated, this, [&] { ++hits; });
     Type(form->Baudrate, QStringLiteral("abc"));
     const bool checked = form->Check5->isChecked();
     Click(form->Check5);
@@ -255,33 +262,13 @@ class WindowTest : public QObject, public Fixture {
     Click(form->Save);
     Click(form->Preview->night());
     QVERIFY(!form->Preview->night()->isChecked());
-    QCOMPARE(dialogs->shown(), 0);
-    QVERIFY(Refused(form->Baudrate));
-    // A click inside the field itself is no attempt to leave; with a good
-    // value the same click on Save saves.
-    Click(form->Baudrate);
-    QCOMPARE(FocusName(), QStringLiteral("Baudrate"));
-    form->Baudrate->setText(QStringLiteral("38400"));
-    Click(form->Save);
-    QCOMPARE(dialogs->saves.size(), std::size_t{1});
-  }
-
-  void wheelAndShortcutsAreStoppedButClosingIsNot() {
-    ShowActive();
-    auto* shortcut = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_K), form.get());
-    int hits = 0;
-    connect(shortcut, &QShortcut::activated, this, [&] { ++hits; });
-    Type(form->CustPPM, QStringLiteral("1499"));
-    const int before = form->ClockAlign->currentIndex();
-    const QPointF pos = CentreOf(form->ClockAlign);
-    QWheelEvent wheel(pos, form->mapToGlobal(pos), QPoint(), QPoint(0, -120), Qt::NoButton,
-                      Qt::NoModifier, Qt::NoScrollPhase, false);
-    QSpontaneKeyEvent::setSpontaneous(&wheel);
-    QApplication::sendEvent(form->windowHandle(), &wheel);
-    QCOMPARE(form->ClockAlign->currentIndex(), before);
     Key(Qt::Key_K, Qt::ControlModifier);
     QCOMPARE(hits, 0);
-    QVERIFY(Refused(form->CustPPM));
+    QCOMPARE(dialogs->shown(), 0);
+    QVERIFY(Refused(form->Baudrate));
+    // A click inside the field itself is no attempt to leave.
+    Click(form->Baudrate);
+    QCOMPARE(FocusName(), QStringLiteral("Baudrate"));
     QVERIFY(form->windowHandle()->close());
     QVERIFY(!form->isVisible());
   }
