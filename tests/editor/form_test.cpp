@@ -24,6 +24,7 @@
 #include "numbers.h"
 #include "qt_dialogs.h"
 #include "support.h"
+#include "temp_dir.h"
 
 using namespace brindle;
 using namespace brindle::test;
@@ -34,13 +35,12 @@ class FormTest : public QObject, public Fixture {
   QString Path(const QString& name) const { return dir.filePath(name); }
   IPreferences& prefs() { return form->Prefs(); }
   // The object's settings as the file they make.
-  QByteArray Image() {
-    const QString path = dir.filePath(QStringLiteral("image.S19"));
+  std::string Image() {
+    const QString path = Path(QStringLiteral("image.S19"));
     BSTR text = SysAllocString(reinterpret_cast<const OLECHAR*>(path.utf16()));
     const HRESULT hr = prefs().WriteS19(text);
     SysFreeString(text);
-    QFile file(path);
-    return SUCCEEDED(hr) && file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    return SUCCEEDED(hr) ? quillon::testing::ReadFileBytes(path.toStdString()) : std::string();
   }
   // Load and Save with the file chosen in their dialog.
   static void Load(Form1& f, ScriptedDialogs::Log& log, const QString& file) {
@@ -62,12 +62,9 @@ class FormTest : public QObject, public Fixture {
     Save(*writer, *log, Path(name));
     return Path(name);
   }
-
   QString WriteText(const QString& name, const std::string& text) {
-    QFile out(Path(name));
-    return out.open(QIODevice::WriteOnly) && out.write(text.data(), qint64(text.size())) == qint64(text.size())
-               ? Path(name)
-               : QString();
+    quillon::testing::WriteFileBytes(Path(name).toStdString(), text);
+    return Path(name);
   }
 
   static bool Drop(Form1& target, const QString& path) {
@@ -123,7 +120,7 @@ class FormTest : public QObject, public Fixture {
     BSTR vin = SysAllocString(u"1G X   7 z 000001");
     prefs().put_VIN(vin);
     SysFreeString(vin);
-    const QByteArray before = Image();
+    const std::string before = Image();
     form->ShowSettings();
     form->ApplySettings();
     QCOMPARE(Image(), before);
