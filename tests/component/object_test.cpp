@@ -98,9 +98,10 @@ TEST(Object, VinIsSingleByteTextInsideTheFrame) {
   EXPECT_EQ(Vin(p.Get()), u"1G         000001");
 }
 
-// Null pointers are refused; a read of a null path keeps the settings.
-// (Files themselves are the reader's and writer's tests.)
-TEST(Object, NullPointersAreRefused) {
+// Null pointers are refused; a read of a null path or of a file that is
+// not there keeps the settings. (Files themselves are the reader's and
+// writer's tests.)
+TEST(Object, NullPointersAndFailedReads) {
   auto p = NewPreferences();
   EXPECT_EQ(p->get_Flags(nullptr), E_POINTER);
   EXPECT_EQ(p->get_VIN(nullptr), E_POINTER);
@@ -110,8 +111,10 @@ TEST(Object, NullPointersAreRefused) {
   EXPECT_EQ(p->GetTypeInfoCount(nullptr), E_POINTER);
   EXPECT_EQ(p->GetTypeInfo(0, 0, nullptr), E_POINTER);
   EXPECT_EQ(p->QueryInterface(IID_IUnknown, nullptr), E_POINTER);
+  Bstr missing(U16(ComponentEnvironment::Folder() + "/absent.S19"));
   ASSERT_EQ(p->put_SpeedUpdate(77), S_OK);
   EXPECT_EQ(p->ReadS19(nullptr), E_FAIL);
+  EXPECT_EQ(p->ReadS19(missing.value), E_FAIL);
   EXPECT_EQ(Get(p.Get(), &IPreferences::get_SpeedUpdate), 77);
   EXPECT_EQ(p->WriteS19(nullptr), DISP_E_EXCEPTION);
 }

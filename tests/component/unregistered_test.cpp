@@ -46,6 +46,7 @@ TEST(Unregistered, LifeBeforeAndAfterRegistration) {
   EXPECT_EQ(prefs->put_Region(1), S_OK);
   UINT count = 0;
   EXPECT_EQ(prefs->GetTypeInfoCount(&count), S_OK);
+  EXPECT_EQ(count, 1u);
   std::u16string name = u"Region";
   LPOLESTR names[] = {name.data()};
   DISPID id = 0;
