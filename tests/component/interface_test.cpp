@@ -147,37 +147,21 @@ TEST(Interface, HeaderTypeLibraryAndObjectAgree) {
   // The object: what Invoke reaches at a get's slot is what a client of
   // the header reaches by name. The settings are made to differ first.
   auto prefs = NewPreferences();
+  IDispatch* d = prefs.Get();
+  const auto index = [](const HeaderMember& m) { return m.params == 2 ? std::vector{I4(1)} : std::vector<VARIANT>{}; };
   for (const HeaderMember& m : kHeader) {
-    if (m.get) continue;
-    if (std::u16string(m.name).rfind(u"put_", 0) != 0) continue;
-    LPOLESTR names[] = {const_cast<LPOLESTR>(m.name + 4)};
-    DISPID id = 0;
-    ASSERT_EQ(dispatch->GetIDsOfNames(names, 1, &id), S_OK);
-    VARIANT args[2];
-    VariantInit(&args[0]);
-    args[0].vt = VT_I4;
-    args[0].lVal = 3 * id;  // the value (named), then an index when there is one
-    args[1] = args[0];
-    args[1].lVal = 1;
-    DISPID put = DISPID_PROPERTYPUT;
-    DISPPARAMS params{args, &put, m.params, 1};
-    ASSERT_EQ(dispatch->Invoke(prefs.Get(), id, DISPATCH_PROPERTYPUT, &params, nullptr, nullptr, nullptr), S_OK);
+    if (m.get || std::u16string(m.name).rfind(u"put_", 0) != 0) continue;
+    const DISPID id = IdOf(d, m.name + 4);
+    std::vector<VARIANT> args = index(m);
+    args.push_back(I4(3 * id));
+    ASSERT_EQ(Call(d, id, DISPATCH_PROPERTYPUT, std::move(args)), S_OK) << Utf16ToUtf8(m.name);
   }
   for (const HeaderMember& m : kHeader) {
     if (!m.get) continue;
-    LPOLESTR names[] = {const_cast<LPOLESTR>(m.name + 4)};
-    DISPID id = 0;
-    ASSERT_EQ(dispatch->GetIDsOfNames(names, 1, &id), S_OK);
-    VARIANT direct;
-    ASSERT_EQ(m.get(prefs.Get(), &direct), S_OK) << Utf16ToUtf8(m.name);
-    VARIANT index;
-    VariantInit(&index);
-    index.vt = VT_I4;
-    index.lVal = 1;
-    DISPPARAMS params{&index, nullptr, m.params - 1, 0};
-    VARIANT invoked;
+    VARIANT direct, invoked;
     VariantInit(&invoked);
-    ASSERT_EQ(dispatch->Invoke(prefs.Get(), id, DISPATCH_PROPERTYGET, &params, &invoked, nullptr, nullptr), S_OK);
+    ASSERT_EQ(m.get(prefs.Get(), &direct), S_OK) << Utf16ToUtf8(m.name);
+    ASSERT_EQ(Call(d, IdOf(d, m.name + 4), DISPATCH_PROPERTYGET, index(m), &invoked), S_OK) << Utf16ToUtf8(m.name);
     EXPECT_EQ(invoked.vt, direct.vt) << Utf16ToUtf8(m.name);
     EXPECT_EQ(AsText(&invoked), AsText(&direct)) << Utf16ToUtf8(m.name);
   }

@@ -1,9 +1,11 @@
 // The device image: multi-byte fields most significant byte first, single
-// bytes where they are. The default image is compared byte for byte through
-// the file the writer makes of it (writer_test).
+// bytes where they are; and the VIN's frame around its three stored digits.
+// The default image is compared byte for byte through the file the writer
+// makes of it, the VIN's digits from text through the object.
 #include <gtest/gtest.h>
 
 #include "preferences_record.h"
+#include "vin.h"
 
 namespace quillon {
 namespace {
@@ -27,6 +29,15 @@ TEST(DeviceImage, MultiByteFieldsAreStoredMostSignificantFirst) {
   EXPECT_EQ((std::array<int, 4>{image[22], image[23], image[24], image[25]}), (std::array<int, 4>{0, 0xFF, 0xFF, 0xFF}));
   EXPECT_EQ((std::array<int, 4>{image[46], image[47], image[48], image[49]}), (std::array<int, 4>{0, 1, 0x5F, 0x90}));
   EXPECT_EQ(RecordToBytes(FromDeviceImage(image)), RecordToBytes(r));
+}
+
+TEST(Vin, TextCarriesTheThreeDigitsUpToAStoredZero) {
+  const std::uint8_t digits[3] = {'F', 'G', 'Y'};
+  EXPECT_EQ(VinText(digits), "1G F   G Y 000001");
+  const std::uint8_t first[3] = {0, 'G', 'Y'}, second[3] = {'F', 0, 'Y'}, third[3] = {'F', 'G', 0};
+  EXPECT_EQ(VinText(first), "1G ");
+  EXPECT_EQ(VinText(second).size(), 7u);
+  EXPECT_EQ(VinText(third), "1G F   G ");
 }
 
 }  // namespace

@@ -30,10 +30,9 @@ TEST(Unregistered, LifeBeforeAndAfterRegistration) {
   std::filesystem::copy_file(QUILLON_COMPONENT_PATH, library);
   HMODULE module = LoadLibraryA(library.c_str());
   ASSERT_NE(module, nullptr);
-  auto proc = [&](const char* name) { return GetProcAddress(module, name); };
-  auto reg = reinterpret_cast<HRESULT (*)()>(proc("DllRegisterServer"));
-  auto unreg = reinterpret_cast<HRESULT (*)()>(proc("DllUnregisterServer"));
-  auto getClass = reinterpret_cast<HRESULT (*)(REFCLSID, REFIID, LPVOID*)>(proc("DllGetClassObject"));
+  auto reg = reinterpret_cast<HRESULT (*)()>(GetProcAddress(module, "DllRegisterServer"));
+  auto unreg = reinterpret_cast<HRESULT (*)()>(GetProcAddress(module, "DllUnregisterServer"));
+  auto getClass = reinterpret_cast<HRESULT (*)(REFCLSID, REFIID, LPVOID*)>(GetProcAddress(module, "DllGetClassObject"));
   ASSERT_TRUE(reg && unreg && getClass);
 
   // Never registered: unregistering still succeeds.
@@ -47,6 +46,7 @@ TEST(Unregistered, LifeBeforeAndAfterRegistration) {
   EXPECT_EQ(prefs->put_Region(1), S_OK);
   UINT count = 0;
   EXPECT_EQ(prefs->GetTypeInfoCount(&count), S_OK);
+  EXPECT_EQ(count, 1u);
   std::u16string name = u"Region";
   LPOLESTR names[] = {name.data()};
   DISPID id = 0;
@@ -55,15 +55,15 @@ TEST(Unregistered, LifeBeforeAndAfterRegistration) {
   EXPECT_EQ(prefs->GetTypeInfo(0, 0, &info), TYPE_E_LIBNOTREGISTERED);
 
   // An error reported by an unregistered component has no source.
-  std::u16string bad = Utf8ToUtf16(dir.File("none/a.S19"));
+  const std::u16string bad = Utf8ToUtf16(dir.File("none/a.S19"));
   BSTR path = SysAllocString(bad.c_str());
   EXPECT_EQ(prefs->WriteS19(path), DISP_E_EXCEPTION);
   SysFreeString(path);
   ComPtr<IErrorInfo> error;
-  ASSERT_EQ(GetErrorInfo(0, &error), S_OK);
   BSTR source = nullptr;
-  error->GetSource(&source);
-  EXPECT_EQ(source == nullptr ? 0u : SysStringLen(source), 0u);
+  ASSERT_EQ(GetErrorInfo(0, &error), S_OK);
+  EXPECT_EQ(error->GetSource(&source), S_OK);
+  EXPECT_EQ(SysStringLen(source), 0u);
   SysFreeString(source);
 
   // Registering writes the path as it is, quote included; the next dispatch
@@ -82,9 +82,6 @@ TEST(Unregistered, LifeBeforeAndAfterRegistration) {
                                     std::u16string(u"Quillon.Preferences.1"), u"TypeLib\\" + GuidText(LIBID_QUILLONLib)})
     EXPECT_FALSE(testing::KeyExists(HKEY_CLASSES_ROOT, key)) << Utf16ToUtf8(key);
   EXPECT_TRUE(testing::KeyExists(HKEY_CLASSES_ROOT, other));
-
-  prefs = nullptr;
-  factory = nullptr;
 }
 
 // A library file without the type library finds it in a .tlb file beside

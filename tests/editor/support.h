@@ -20,31 +20,15 @@
 
 namespace brindle::test {
 
-// Points the registry at file and registers the component built with the
-// tests there. False when the library cannot be loaded or registered.
-inline bool RegisterComponent(const QString& registryFile) {
-  qputenv("QUILLON_REGISTRY", registryFile.toLocal8Bit());
-  HMODULE library = LoadLibraryA(QUILLON_COMPONENT_PATH);
-  if (library == nullptr) {
-    return false;
-  }
-  auto registerServer =
-      reinterpret_cast<HRESULT (*)()>(GetProcAddress(library, "DllRegisterServer"));
-  const bool registered = registerServer != nullptr && registerServer() == S_OK;
-  FreeLibrary(library);
-  return registered;
-}
-
-// Answers each dialog with the next scripted answer (a null QString or
-// nullopt cancels) and records what it was asked. An unscripted dialog
-// cancels.
+// Answers each dialog with the next scripted answer (nullopt cancels) and
+// records what it was asked. An unscripted dialog cancels.
 class ScriptedDialogs : public Dialogs {
  public:
   struct Log {
     std::vector<FileDialogRequest> opens;
     std::vector<FileDialogRequest> saves;
     std::vector<OLE_COLOR> colors;  // the initial colour of each colour dialog
-    std::deque<QString> fileAnswers;
+    std::deque<std::optional<QString>> fileAnswers;
     std::deque<std::optional<OLE_COLOR>> colorAnswers;
     int shown() const { return static_cast<int>(opens.size() + saves.size() + colors.size()); }
   };
@@ -53,32 +37,23 @@ class ScriptedDialogs : public Dialogs {
 
   std::optional<QString> ShowOpen(const FileDialogRequest& request) override {
     log_->opens.push_back(request);
-    return NextFile();
+    return Next(log_->fileAnswers);
   }
   std::optional<QString> ShowSave(const FileDialogRequest& request) override {
     log_->saves.push_back(request);
-    return NextFile();
+    return Next(log_->fileAnswers);
   }
   std::optional<OLE_COLOR> ShowColor(OLE_COLOR initial) override {
     log_->colors.push_back(initial);
-    if (log_->colorAnswers.empty()) {
-      return std::nullopt;
-    }
-    const auto answer = log_->colorAnswers.front();
-    log_->colorAnswers.pop_front();
-    return answer;
+    return Next(log_->colorAnswers);
   }
 
  private:
-  std::optional<QString> NextFile() {
-    if (log_->fileAnswers.empty()) {
-      return std::nullopt;
-    }
-    const QString answer = log_->fileAnswers.front();
-    log_->fileAnswers.pop_front();
-    if (answer.isNull()) {
-      return std::nullopt;
-    }
+  template <class T>
+  static std::optional<T> Next(std::deque<std::optional<T>>& answers) {
+    if (answers.empty()) return std::nullopt;
+    const std::optional<T> answer = answers.front();
+    answers.pop_front();
     return answer;
   }
 
@@ -86,11 +61,8 @@ class ScriptedDialogs : public Dialogs {
 };
 
 // A window over a new settings object, started as the program starts it.
-inline std::unique_ptr<Form1> StartedForm(std::shared_ptr<ScriptedDialogs::Log> log = nullptr) {
-  if (!log) {
-    log = std::make_shared<ScriptedDialogs::Log>();
-  }
-  auto form = std::make_unique<Form1>(CreatePreferences, std::make_unique<ScriptedDialogs>(log));
+inline std::unique_ptr<Form1> StartedForm(std::shared_ptr<ScriptedDialogs::Log> log) {
+  auto form = std::make_unique<Form1>(CreatePreferences, std::make_unique<ScriptedDialogs>(std::move(log)));
   form->Form_Load();
   return form;
 }
@@ -102,8 +74,15 @@ struct Fixture {
   std::shared_ptr<ScriptedDialogs::Log> dialogs;
   std::unique_ptr<Form1> form;
 
+  // Points the registry at a file in the folder and registers the
+  // component built with the tests there.
   bool Register() {
-    return dir.isValid() && RegisterComponent(dir.filePath(QStringLiteral("registry.txt")));
+    qputenv("QUILLON_REGISTRY", dir.filePath(QStringLiteral("registry.txt")).toLocal8Bit());
+    HMODULE library = dir.isValid() ? LoadLibraryA(QUILLON_COMPONENT_PATH) : nullptr;
+    auto registerServer = library ? reinterpret_cast<HRESULT (*)()>(GetProcAddress(library, "DllRegisterServer")) : nullptr;
+    const bool registered = registerServer != nullptr && registerServer() == S_OK;
+    if (library != nullptr) FreeLibrary(library);
+    return registered;
   }
   void Start() {
     QLocale::setDefault(QLocale::c());

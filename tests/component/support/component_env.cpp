@@ -42,6 +42,33 @@ ComPtr<IPreferences> NewPreferences() {
 
 std::u16string U16(const std::string& utf8) { return Utf8ToUtf16(utf8); }
 
+DISPID IdOf(IDispatch* d, const std::u16string& name) {
+  std::u16string copy = name;
+  LPOLESTR names[] = {copy.data()};
+  DISPID id = -99;
+  EXPECT_EQ(d->GetIDsOfNames(IID_NULL, names, 1, 0, &id), S_OK) << Utf16ToUtf8(name);
+  return id;
+}
+
+HRESULT Call(IDispatch* d, DISPID id, WORD flags, std::vector<VARIANT> args, VARIANT* result) {
+  std::vector<VARIANT> reversed(args.rbegin(), args.rend());
+  DISPID put = DISPID_PROPERTYPUT;
+  DISPPARAMS params{reversed.data(), flags == DISPATCH_PROPERTYPUT ? &put : nullptr,
+                    static_cast<UINT>(reversed.size()), flags == DISPATCH_PROPERTYPUT ? 1u : 0u};
+  UINT argErr = 0;
+  const HRESULT hr = d->Invoke(id, IID_NULL, 0, flags, &params, result, nullptr, &argErr);
+  for (auto& v : args) VariantClear(&v);
+  return hr;
+}
+
+VARIANT I4(LONG v) {
+  VARIANT x;
+  VariantInit(&x);
+  x.vt = VT_I4;
+  x.lVal = v;
+  return x;
+}
+
 }  // namespace quillon::testing
 
 int main(int argc, char** argv) {

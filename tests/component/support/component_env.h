@@ -11,6 +11,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "Quillon.h"
 #include "temp_dir.h"
@@ -48,5 +49,12 @@ struct Bstr {
 };
 
 std::u16string U16(const std::string& utf8);
+
+// Dispatch by name, as a script calls: the arguments go in the order a
+// caller writes them and are handed over in reverse, as the protocol wants;
+// they are cleared afterwards.
+DISPID IdOf(IDispatch* d, const std::u16string& name);
+HRESULT Call(IDispatch* d, DISPID id, WORD flags, std::vector<VARIANT> args, VARIANT* result = nullptr);
+VARIANT I4(LONG v);
 
 }  // namespace quillon::testing
