@@ -1,7 +1,8 @@
 // The test component: class factory, object and exports over the interface
 // test_calc.idl defines; its type library is embedded as resource TYPELIB 1.
 // DllMain appends "attach"/"detach" lines to the file named by
-// QUILLON_TEST_DLLMAIN_LOG, so tests can watch the loader.
+// QUILLON_TEST_DLLMAIN_LOG, so tests can watch the loader. Asked for the
+// class or interface kNothing, it claims success and hands out nothing.
 
 #define INITGUID  // this library defines the identifiers it uses
 #include <atomic>
@@ -17,6 +18,7 @@
 
 namespace {
 
+const GUID kNothing = {0x0badfac7, 0, 0, {0, 0, 0, 0, 0, 0, 0, 1}};
 std::atomic<LONG> g_locks{0};
 HMODULE g_module = nullptr;
 
@@ -132,6 +134,7 @@ class Factory final : public IClassFactory {
     if (ppv == nullptr) return E_POINTER;
     *ppv = nullptr;
     if (outer != nullptr) return CLASS_E_NOAGGREGATION;
+    if (riid == kNothing) return S_OK;
     auto* calc = new (std::nothrow) Calc();
     if (calc == nullptr) return E_OUTOFMEMORY;
     const HRESULT hr = calc->QueryInterface(riid, ppv);
@@ -168,6 +171,7 @@ BOOL DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
 HRESULT DllGetClassObject(REFCLSID clsid, REFIID riid, LPVOID* ppv) {
   if (ppv == nullptr) return E_POINTER;
   *ppv = nullptr;
+  if (clsid == kNothing) return S_OK;
   if (clsid != CLSID_TestCalc) return CLASS_E_CLASSNOTAVAILABLE;
   return g_factory.QueryInterface(riid, ppv);
 }
