@@ -446,6 +446,8 @@ void TypeCases() {
       Line(line);
       info->ReleaseFuncDesc(f);
     }
+    FUNCDESC* past = nullptr;
+    Line("func one past the last: " + Hex(info->GetFuncDesc(attr->cFuncs, &past)));
     info->ReleaseTypeAttr(attr);
   }
   Line("type documentation: " + Doc(info, MEMBERID_NIL));
