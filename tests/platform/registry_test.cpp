@@ -256,17 +256,6 @@ TEST_F(RegistryTest, FilesOthersCanChangeAreRefused) {
   EXPECT_EQ(SetString(HKEY_CURRENT_USER, u"X", u"", u"z"), ERROR_SUCCESS);
 }
 
-TEST_F(RegistryTest, ASymbolicLinkIsWrittenThrough) {
-  std::filesystem::create_symlink("real.txt", registry_);
-  ASSERT_EQ(SetString(HKEY_CURRENT_USER, u"X", u"", u"y"), ERROR_SUCCESS);
-  ASSERT_EQ(SetString(HKEY_CURRENT_USER, u"X", u"", u"z"), ERROR_SUCCESS);
-  EXPECT_TRUE(std::filesystem::is_symlink(registry_));
-  const std::string text = ReadRegistryFile();
-  EXPECT_NE(text.find("[HKEY_CURRENT_USER\\X]\n@=\"z\""), std::string::npos) << text;
-  EXPECT_EQ(text.find("[HKEY_CURRENT_USER\\X]"), text.rfind("[HKEY_CURRENT_USER\\X]")) << "written twice: " << text;
-  EXPECT_EQ(Entries(), 2);
-}
-
 // Runs body in a process of its own, which exits with 0 when body is true.
 pid_t Child(const std::function<bool()>& body) {
   const pid_t pid = fork();
