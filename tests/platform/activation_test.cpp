@@ -1,6 +1,5 @@
 // Activation through the registry, the library loader and its entry point.
 #include <fstream>
-#include <sstream>
 
 #include "comptr.h"
 #include "test_calc.h"
@@ -28,12 +27,7 @@ class ActivationTest : public TempRegistryTest {
     ASSERT_EQ(SetString(HKEY_CLASSES_ROOT, u"Test.Calc.1\\CLSID", u"", GuidText(CLSID_TestCalc)), ERROR_SUCCESS);
     ASSERT_EQ(SetString(HKEY_CLASSES_ROOT, u"Test.Calc\\CurVer", u"", u"Test.Calc.1"), ERROR_SUCCESS);
   }
-  std::string Log() const {
-    std::ifstream in(log_);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-  }
+  std::string Log() const { return quillon::testing::ReadFileBytes(log_); }
   std::string log_;
 };
 

@@ -39,22 +39,12 @@ class DispatchTest : public TempRegistryTest {
  protected:
   void SetUp() override {
     TempRegistryTest::SetUp();
-    module_ = LoadLibraryA(TEST_COMPONENT_PATH);  // gives the component its module handle
-    ASSERT_NE(module_, nullptr);
-    auto getClassObject = reinterpret_cast<HRESULT (*)(REFCLSID, REFIID, void**)>(
-        GetProcAddress(module_, "DllGetClassObject"));
-    ASSERT_NE(getClassObject, nullptr);
-    ComPtr<IClassFactory> factory;
-    ASSERT_EQ(getClassObject(CLSID_TestCalc, IID_PPV_ARGS(&factory)), S_OK);
-    ASSERT_EQ(factory->CreateInstance(nullptr, IID_PPV_ARGS(&calc_)), S_OK);
+    ASSERT_EQ(SetString(HKEY_CLASSES_ROOT, u"CLSID\\" + quillon::testing::GuidText(CLSID_TestCalc) + u"\\InprocServer32",
+                        u"", kComponent),
+              ERROR_SUCCESS);
+    ASSERT_EQ(CoCreateInstance(CLSID_TestCalc, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&calc_)), S_OK);
     ASSERT_EQ(calc_.As(&disp_), S_OK);
     VariantInit(&r_);
-  }
-  void TearDown() override {
-    disp_.Reset();
-    calc_.Reset();
-    FreeLibrary(module_);
-    TempRegistryTest::TearDown();
   }
 
   DISPID Id(const char16_t* name) {
@@ -81,7 +71,6 @@ class DispatchTest : public TempRegistryTest {
     return hr;
   }
 
-  HMODULE module_ = nullptr;
   ComPtr<ITestCalc> calc_;
   ComPtr<IDispatch> disp_;
   VARIANT r_;  // the last call's result

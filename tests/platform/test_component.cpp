@@ -7,7 +7,6 @@
 #define INITGUID  // this library defines the identifiers it uses
 #include <cstdio>
 #include <cstdlib>
-#include <mutex>
 #include <new>
 #include <string>
 
@@ -29,22 +28,19 @@ void LogEntry(const char* what) {
   }
 }
 
-// Type information shared by all objects, loaded from this library's file.
-std::mutex g_typeInfoLock;
-ITypeInfo* g_typeInfo = nullptr;
-
-HRESULT CalcTypeInfo(ComPtr<ITypeInfo>* out) {
-  std::lock_guard<std::mutex> guard(g_typeInfoLock);
-  if (g_typeInfo == nullptr) {
+// Type information shared by all objects, loaded from this library's file
+// on first use and released when the library is unloaded.
+ITypeInfo* CalcTypeInfo() {
+  static const ComPtr<ITypeInfo> info = [] {
     OLECHAR path[4096];
-    if (GetModuleFileNameW(g_module, path, 4096) == 0) return E_UNEXPECTED;
     ComPtr<ITypeLib> lib;
-    HRESULT hr = LoadTypeLib(path, &lib);
-    if (SUCCEEDED(hr)) hr = lib->GetTypeInfoOfGuid(IID_ITestCalc, &g_typeInfo);
-    if (FAILED(hr)) return hr;
-  }
-  *out = g_typeInfo;
-  return S_OK;
+    ComPtr<ITypeInfo> loaded;
+    if (GetModuleFileNameW(g_module, path, 4096) != 0 && SUCCEEDED(LoadTypeLib(path, &lib))) {
+      lib->GetTypeInfoOfGuid(IID_ITestCalc, &loaded);
+    }
+    return loaded;
+  }();
+  return info.Get();
 }
 
 // The tests call by name and id only.
@@ -53,15 +49,13 @@ class Calc final : public quillon::ComObject<Calc, ITestCalc> {
   STDMETHODIMP GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
   STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
   STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
-    ComPtr<ITypeInfo> info;
-    const HRESULT hr = CalcTypeInfo(&info);
-    return FAILED(hr) ? hr : info->GetIDsOfNames(names, count, ids);
+    ITypeInfo* info = CalcTypeInfo();
+    return info ? info->GetIDsOfNames(names, count, ids) : E_UNEXPECTED;
   }
   STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO* excep,
                       UINT* argErr) override {
-    ComPtr<ITypeInfo> info;
-    const HRESULT hr = CalcTypeInfo(&info);
-    return FAILED(hr) ? hr : info->Invoke(static_cast<ITestCalc*>(this), id, flags, params, result, excep, argErr);
+    ITypeInfo* info = CalcTypeInfo();
+    return info ? info->Invoke(static_cast<ITestCalc*>(this), id, flags, params, result, excep, argErr) : E_UNEXPECTED;
   }
 
   STDMETHODIMP get_Value(LONG* p) override { return *p = value_, S_OK; }
@@ -143,10 +137,6 @@ BOOL DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
     DisableThreadLibraryCalls(instance);
     LogEntry("attach");
   } else if (reason == DLL_PROCESS_DETACH) {
-    if (g_typeInfo != nullptr) {
-      g_typeInfo->Release();
-      g_typeInfo = nullptr;
-    }
     LogEntry("detach");
   }
   return TRUE;
