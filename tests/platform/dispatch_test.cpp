@@ -157,37 +157,31 @@ TEST_F(DispatchTest, InvokePicksTheFirstDeclaredMemberOfARequestedKind) {
   ASSERT_EQ(LoadTypeLib(kComponent.c_str(), &lib), S_OK);
   ComPtr<ITypeInfo> info;
   ASSERT_EQ(lib->GetTypeInfoOfGuid(IID_ITestCalcScattered, &info), S_OK);
-  ITestCalc* self = calc_.Get();
   ASSERT_EQ(calc_->put_Value(41), S_OK);
   ASSERT_EQ(calc_->put_Small(-9), S_OK);
-  DISPPARAMS none{nullptr, nullptr, 0, 0};
-  VARIANT& r = r_;
-  ASSERT_EQ(info->Invoke(self, 5000000, DISPATCH_METHOD | DISPATCH_PROPERTYGET, &none, &r, nullptr, nullptr), S_OK);
-  EXPECT_EQ(r.vt, VT_I4);  // the get, declared first
-  EXPECT_EQ(r.lVal, 41);
-  ASSERT_EQ(info->Invoke(self, 5000000, DISPATCH_METHOD, &none, &r, nullptr, nullptr), S_OK);
-  EXPECT_EQ(r.vt, VT_I2);
-  EXPECT_EQ(r.iVal, -9);
-  EXPECT_EQ(info->Invoke(self, 5000000, DISPATCH_PROPERTYPUT, &none, &r, nullptr, nullptr), DISP_E_BADPARAMCOUNT);
-
-  VARIANT value = Long(1234);
-  DISPID put = DISPID_PROPERTYPUT;
-  DISPPARAMS one{&value, &put, 1, 1};
-  ASSERT_EQ(info->Invoke(self, -7, DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF, &one, nullptr, nullptr, nullptr),
-            S_OK);
+  const auto invoke = [&](MEMBERID id, WORD flags, std::vector<VARIANT> args, std::vector<DISPID> named = {}) {
+    DISPPARAMS params{args.data(), named.data(), static_cast<UINT>(args.size()), static_cast<UINT>(named.size())};
+    return info->Invoke(calc_.Get(), id, flags, &params, (flags & DISPATCH_PROPERTYPUT) ? nullptr : &r_, nullptr,
+                        nullptr);
+  };
+  ASSERT_EQ(invoke(5000000, DISPATCH_METHOD | DISPATCH_PROPERTYGET, {}), S_OK);
+  EXPECT_EQ(r_.vt, VT_I4);  // the get, declared first
+  EXPECT_EQ(r_.lVal, 41);
+  ASSERT_EQ(invoke(5000000, DISPATCH_METHOD, {}), S_OK);
+  EXPECT_EQ(r_.vt, VT_I2);
+  EXPECT_EQ(r_.iVal, -9);
+  EXPECT_EQ(invoke(5000000, DISPATCH_PROPERTYPUT, {}), DISP_E_BADPARAMCOUNT);
+  ASSERT_EQ(invoke(-7, DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF, {Long(1234)}, {DISPID_PROPERTYPUT}), S_OK);
   LONG direct = 0;
-  calc_->get_Value(&direct);
-  EXPECT_EQ(direct, 1234);
   short small = 0;
+  calc_->get_Value(&direct);
   calc_->get_Small(&small);
+  EXPECT_EQ(direct, 1234);
   EXPECT_EQ(small, -9);  // the second put of id -7 was not called
-
-  VARIANT ab[] = {Long(2), Long(9)};
-  DISPPARAMS two{ab, nullptr, 2, 0};
-  ASSERT_EQ(info->Invoke(self, 3, DISPATCH_METHOD, &two, &r, nullptr, nullptr), S_OK);
-  EXPECT_EQ(r.lVal, 7);
+  ASSERT_EQ(invoke(3, DISPATCH_METHOD, {Long(2), Long(9)}), S_OK);
+  EXPECT_EQ(r_.lVal, 7);
   for (MEMBERID missing : {0, 2, 4, -8, -6, 4999999, 5000001, -2147483647 - 1, 2147483647}) {
-    EXPECT_EQ(info->Invoke(self, missing, 0xF, &none, &r, nullptr, nullptr), DISP_E_MEMBERNOTFOUND) << missing;
+    EXPECT_EQ(invoke(missing, 0xF, {}), DISP_E_MEMBERNOTFOUND) << missing;
   }
   // Ids around the compact range of the dual interface find nothing either,
   // nor do IDispatch's own members.
