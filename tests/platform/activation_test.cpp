@@ -23,7 +23,6 @@ class ActivationTest : public TempRegistryTest {
   void Register(const std::string& path) {
     const std::u16string key = u"CLSID\\" + GuidText(CLSID_TestCalc);
     ASSERT_EQ(SetString(HKEY_CLASSES_ROOT, key + u"\\InprocServer32", u"", quillon::Utf8ToUtf16(path)), ERROR_SUCCESS);
-    ASSERT_EQ(SetString(HKEY_CLASSES_ROOT, key + u"\\ProgID", u"", u"Test.Calc.1"), ERROR_SUCCESS);
     ASSERT_EQ(SetString(HKEY_CLASSES_ROOT, u"Test.Calc.1\\CLSID", u"", GuidText(CLSID_TestCalc)), ERROR_SUCCESS);
     ASSERT_EQ(SetString(HKEY_CLASSES_ROOT, u"Test.Calc\\CurVer", u"", u"Test.Calc.1"), ERROR_SUCCESS);
   }

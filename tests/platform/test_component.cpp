@@ -5,8 +5,8 @@
 // class or interface kNothing, it claims success and hands out nothing.
 
 #define INITGUID  // this library defines the identifiers it uses
-#include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <new>
 #include <string>
 
@@ -20,12 +20,7 @@ const GUID kNothing = {0x0badfac7, 0, 0, {0, 0, 0, 0, 0, 0, 0, 1}};
 HMODULE g_module = nullptr;
 
 void LogEntry(const char* what) {
-  if (const char* path = std::getenv("QUILLON_TEST_DLLMAIN_LOG")) {
-    if (FILE* f = std::fopen(path, "a")) {
-      std::fprintf(f, "%s\n", what);
-      std::fclose(f);
-    }
-  }
+  if (const char* path = std::getenv("QUILLON_TEST_DLLMAIN_LOG")) std::ofstream(path, std::ios::app) << what << "\n";
 }
 
 // Type information shared by all objects, loaded from this library's file

@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <string>
 
+#include "comptr.h"
 #include "quillon_text.h"
 #include "registry_values.h"
 #include "temp_dir.h"
@@ -48,11 +49,10 @@ class TempRegistryTest : public ::testing::Test {
 
   // The description the last failure left on this thread, taken away.
   static std::string ErrorText() {
-    IErrorInfo* info = nullptr;
-    if (GetErrorInfo(0, &info) != S_OK || info == nullptr) return {};
+    ComPtr<IErrorInfo> info;
     BSTR text = nullptr;
+    if (GetErrorInfo(0, &info) != S_OK) return {};
     info->GetDescription(&text);
-    info->Release();
     std::string out = quillon::ToUtf8(text);
     SysFreeString(text);
     return out;
