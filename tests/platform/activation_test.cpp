@@ -11,23 +11,12 @@ using quillon::testing::GuidText;
 
 class ActivationTest : public TempRegistryTest {
  protected:
-  void SetUp() override {
-    TempRegistryTest::SetUp();
-    log_ = dir_ + "/dllmain.log";
-    setenv("QUILLON_TEST_DLLMAIN_LOG", log_.c_str(), 1);
-  }
-  void TearDown() override {
-    unsetenv("QUILLON_TEST_DLLMAIN_LOG");
-    TempRegistryTest::TearDown();
-  }
   void Register(const std::string& path) {
     const std::u16string key = u"CLSID\\" + GuidText(CLSID_TestCalc);
     ASSERT_EQ(SetString(HKEY_CLASSES_ROOT, key + u"\\InprocServer32", u"", quillon::Utf8ToUtf16(path)), ERROR_SUCCESS);
     ASSERT_EQ(SetString(HKEY_CLASSES_ROOT, u"Test.Calc.1\\CLSID", u"", GuidText(CLSID_TestCalc)), ERROR_SUCCESS);
     ASSERT_EQ(SetString(HKEY_CLASSES_ROOT, u"Test.Calc\\CurVer", u"", u"Test.Calc.1"), ERROR_SUCCESS);
   }
-  std::string Log() const { return quillon::testing::ReadFileBytes(log_); }
-  std::string log_;
 };
 
 // Creating by class, a ProgID in another case and an unknown one are
@@ -74,14 +63,16 @@ TEST_F(ActivationTest, ProgIdsAndFailuresComeBackAsStatusCodes) {
 
 // On a copy of the component, which nothing else in this process loads.
 TEST_F(ActivationTest, EntryPointRunsOnFirstLoadAndLastFreeAndNamesAreItsOwn) {
-  const std::string copy = dir_ + "/copy.so";
+  const std::string copy = dir_ + "/copy.so", log = dir_ + "/dllmain.log";
   std::filesystem::copy_file(TEST_COMPONENT_PATH, copy);
+  setenv("QUILLON_TEST_DLLMAIN_LOG", log.c_str(), 1);
+  const auto logged = [&] { return quillon::testing::ReadFileBytes(log); };
   HMODULE first = LoadLibraryA(copy.c_str());
   ASSERT_NE(first, nullptr);
   HMODULE second = LoadLibraryA(copy.c_str());
   EXPECT_EQ(first, second);
   EXPECT_TRUE(FreeLibrary(second));
-  EXPECT_EQ(Log(), "attach\n");
+  EXPECT_EQ(logged(), "attach\n");
   EXPECT_NE(GetProcAddress(first, "DllGetClassObject"), nullptr);
   EXPECT_EQ(GetProcAddress(first, "SysAllocString"), nullptr);  // a dependency's, not its own
   // The component names itself by this path when it registers (the tests of
@@ -90,9 +81,10 @@ TEST_F(ActivationTest, EntryPointRunsOnFirstLoadAndLastFreeAndNamesAreItsOwn) {
   EXPECT_EQ(GetModuleFileNameW(first, shortBuf, 5), 5u);
   EXPECT_EQ(shortBuf[4], u'\0');
   EXPECT_TRUE(FreeLibrary(first));
-  EXPECT_EQ(Log(), "attach\ndetach\n");
+  EXPECT_EQ(logged(), "attach\ndetach\n");
   EXPECT_FALSE(FreeLibrary(first));
   EXPECT_EQ(LoadLibraryA("/nonexistent/lib.so"), nullptr);
+  unsetenv("QUILLON_TEST_DLLMAIN_LOG");
 }
 
 }  // namespace

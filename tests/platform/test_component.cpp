@@ -58,20 +58,6 @@ class Calc final : public quillon::ComObject<Calc, ITestCalc> {
   STDMETHODIMP get_Small(short* p) override { return *p = small_, S_OK; }
   STDMETHODIMP put_Small(short v) override { return small_ = v, S_OK; }
   STDMETHODIMP Subtract(LONG a, LONG b, LONG* r) override { return *r = a - b, S_OK; }
-  STDMETHODIMP Fail(BSTR path) override {
-    ComPtr<ICreateErrorInfo> create;
-    if (SUCCEEDED(CreateErrorInfo(&create))) {
-      std::u16string text = u"Cannot open ";
-      text += path ? path : u"";
-      create->SetDescription(text.data());
-      create->SetSource(const_cast<LPOLESTR>(u"Test.Calc.1"));
-      create->SetHelpFile(const_cast<LPOLESTR>(u"calc.hlp"));
-      create->SetHelpContext(42);
-      ComPtr<IErrorInfo> info;
-      if (SUCCEEDED(create.As(&info))) SetErrorInfo(0, info.Get());
-    }
-    return QUILLON_HR(0x80040301u);
-  }
   STDMETHODIMP get_Mode(Calc_Mode* p) override { return *p = mode_, S_OK; }
   STDMETHODIMP put_Mode(Calc_Mode v) override { return mode_ = v, S_OK; }
   STDMETHODIMP Describe(short s, ULONG u, BSTR* text) override {
