@@ -35,7 +35,7 @@ ASAN_OPTIONS=detect_leaks=1:halt_on_error=1 UBSAN_OPTIONS=halt_on_error=1:print_
 # The tests that run threads or processes at once, under ThreadSanitizer.
 echo "=== build: build-tsan (concurrency tests)"
 cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLON_TSAN=ON -DQUILLON_WERROR=ON -DQUILLON_EDITOR=OFF -DQUILLON_BENCH=OFF
-cmake --build build-tsan -j "$jobs" --target platform_tests component_object_tests platform_registry_writer
+cmake --build build-tsan -j "$jobs" --target platform_tests component_object_tests
 TSAN_OPTIONS=halt_on_error=1 ctest --test-dir build-tsan --timeout 300 -R "EachThreadHasItsOwnSlot|WritingAtOnce|Concurrency[.]"
 
 echo "=== fuzz smoke run"

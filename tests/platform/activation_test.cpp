@@ -1,6 +1,5 @@
 // Activation through the registry, the library loader and its entry point.
 #include <fstream>
-#include <sstream>
 
 #include "comptr.h"
 #include "test_calc.h"
@@ -12,35 +11,19 @@ using quillon::testing::GuidText;
 
 class ActivationTest : public TempRegistryTest {
  protected:
-  void SetUp() override {
-    TempRegistryTest::SetUp();
-    log_ = dir_ + "/dllmain.log";
-    setenv("QUILLON_TEST_DLLMAIN_LOG", log_.c_str(), 1);
-  }
-  void TearDown() override {
-    unsetenv("QUILLON_TEST_DLLMAIN_LOG");
-    TempRegistryTest::TearDown();
-  }
   void Register(const std::string& path) {
     const std::u16string key = u"CLSID\\" + GuidText(CLSID_TestCalc);
     ASSERT_EQ(SetString(HKEY_CLASSES_ROOT, key + u"\\InprocServer32", u"", quillon::Utf8ToUtf16(path)), ERROR_SUCCESS);
-    ASSERT_EQ(SetString(HKEY_CLASSES_ROOT, key + u"\\ProgID", u"", u"Test.Calc.1"), ERROR_SUCCESS);
     ASSERT_EQ(SetString(HKEY_CLASSES_ROOT, u"Test.Calc.1\\CLSID", u"", GuidText(CLSID_TestCalc)), ERROR_SUCCESS);
     ASSERT_EQ(SetString(HKEY_CLASSES_ROOT, u"Test.Calc\\CurVer", u"", u"Test.Calc.1"), ERROR_SUCCESS);
   }
-  std::string Log() const {
-    std::ifstream in(log_);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-  }
-  std::string log_;
 };
 
 // Creating by class, a ProgID in another case and an unknown one are
 // compared with the system's by the dispatch cases in tests/windows; here,
-// the version-independent name through CurVer and identifiers that are not.
-TEST_F(ActivationTest, ProgIdsThroughCurVerAndBadIdentifiers) {
+// the version-independent name through CurVer, identifiers that are not,
+// and the loader's failures.
+TEST_F(ActivationTest, ProgIdsAndFailuresComeBackAsStatusCodes) {
   Register(TEST_COMPONENT_PATH);
   CLSID clsid{};
   ASSERT_EQ(CLSIDFromProgID(u"Test.Calc", &clsid), S_OK);
@@ -52,51 +35,44 @@ TEST_F(ActivationTest, ProgIdsThroughCurVerAndBadIdentifiers) {
     EXPECT_EQ(CLSIDFromProgID(u"Bad.Calc", &clsid), CO_E_CLASSSTRING) << quillon::ToUtf8(bad);
     EXPECT_TRUE(clsid == CLSID_NULL);
   }
-}
 
-TEST_F(ActivationTest, FailuresComeBackAsStatusCodes) {
-  ComPtr<IUnknown> obj;
+  IUnknown* obj = nullptr;
+  const auto create = [&](REFCLSID cls, DWORD context, REFIID iid) {
+    const HRESULT hr = CoCreateInstance(cls, nullptr, context, iid, reinterpret_cast<void**>(&obj));
+    EXPECT_EQ(obj, nullptr);
+    return hr;
+  };
+  EXPECT_EQ(create(CLSID_TestCalc, CLSCTX_LOCAL_SERVER, IID_IUnknown), REGDB_E_CLASSNOTREG);
+  // Success without an object, or without a factory, is the library's fault.
+  const CLSID nothing = {0x0badfac7, 0, 0, {0, 0, 0, 0, 0, 0, 0, 1}};
+  EXPECT_EQ(create(CLSID_TestCalc, CLSCTX_INPROC_SERVER, nothing), CO_E_ERRORINDLL);
+  ASSERT_EQ(SetString(HKEY_CLASSES_ROOT, u"CLSID\\" + GuidText(nothing) + u"\\InprocServer32", u"",
+                      quillon::Utf8ToUtf16(TEST_COMPONENT_PATH)),
+            ERROR_SUCCESS);
+  EXPECT_EQ(create(nothing, CLSCTX_INPROC_SERVER, IID_IUnknown), CO_E_ERRORINDLL);
+
   Register(dir_ + "/missing-library.so");
-  EXPECT_EQ(CoCreateInstance(CLSID_TestCalc, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&obj)), CO_E_DLLNOTFOUND);
-
+  EXPECT_EQ(create(CLSID_TestCalc, CLSCTX_INPROC_SERVER, IID_IUnknown), CO_E_DLLNOTFOUND);
   const std::string notALibrary = dir_ + "/text.so";
   std::ofstream(notALibrary) << "not an ELF file\n";
   Register(notALibrary);
-  EXPECT_EQ(CoCreateInstance(CLSID_TestCalc, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&obj)), CO_E_DLLNOTFOUND);
-
-  // A library without the export.
-  Register(TEST_PLATFORM_PATH);
-  EXPECT_EQ(CoCreateInstance(CLSID_TestCalc, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&obj)), CO_E_ERRORINDLL);
-
-  Register(TEST_COMPONENT_PATH);
-  EXPECT_EQ(CoCreateInstance(CLSID_TestCalc, nullptr, CLSCTX_LOCAL_SERVER, IID_PPV_ARGS(&obj)), REGDB_E_CLASSNOTREG);
-  EXPECT_EQ(obj.Get(), nullptr);
-}
-
-TEST_F(ActivationTest, SuccessWithoutAnObjectIsAnError) {
-  const CLSID noFactory = {0x0badfac7, 0, 0, {0, 0, 0, 0, 0, 0, 0, 1}};
-  const CLSID noObject = {0x0badfac7, 0, 0, {0, 0, 0, 0, 0, 0, 0, 2}};
-  for (const CLSID& clsid : {noFactory, noObject}) {
-    ASSERT_EQ(SetString(HKEY_CLASSES_ROOT, u"CLSID\\" + GuidText(clsid) + u"\\InprocServer32", u"",
-                        quillon::Utf8ToUtf16(TEST_NULL_FACTORY_PATH)),
-              ERROR_SUCCESS);
-    IUnknown* obj = nullptr;
-    EXPECT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, reinterpret_cast<void**>(&obj)),
-              CO_E_ERRORINDLL);
-    EXPECT_EQ(obj, nullptr);
-  }
+  EXPECT_EQ(create(CLSID_TestCalc, CLSCTX_INPROC_SERVER, IID_IUnknown), CO_E_DLLNOTFOUND);
+  Register(TEST_PLATFORM_PATH);  // a library without the export
+  EXPECT_EQ(create(CLSID_TestCalc, CLSCTX_INPROC_SERVER, IID_IUnknown), CO_E_ERRORINDLL);
 }
 
 // On a copy of the component, which nothing else in this process loads.
 TEST_F(ActivationTest, EntryPointRunsOnFirstLoadAndLastFreeAndNamesAreItsOwn) {
-  const std::string copy = dir_ + "/copy.so";
+  const std::string copy = dir_ + "/copy.so", log = dir_ + "/dllmain.log";
   std::filesystem::copy_file(TEST_COMPONENT_PATH, copy);
+  setenv("QUILLON_TEST_DLLMAIN_LOG", log.c_str(), 1);
+  const auto logged = [&] { return quillon::testing::ReadFileBytes(log); };
   HMODULE first = LoadLibraryA(copy.c_str());
   ASSERT_NE(first, nullptr);
   HMODULE second = LoadLibraryA(copy.c_str());
   EXPECT_EQ(first, second);
   EXPECT_TRUE(FreeLibrary(second));
-  EXPECT_EQ(Log(), "attach\n");
+  EXPECT_EQ(logged(), "attach\n");
   EXPECT_NE(GetProcAddress(first, "DllGetClassObject"), nullptr);
   EXPECT_EQ(GetProcAddress(first, "SysAllocString"), nullptr);  // a dependency's, not its own
   // The component names itself by this path when it registers (the tests of
@@ -105,9 +81,10 @@ TEST_F(ActivationTest, EntryPointRunsOnFirstLoadAndLastFreeAndNamesAreItsOwn) {
   EXPECT_EQ(GetModuleFileNameW(first, shortBuf, 5), 5u);
   EXPECT_EQ(shortBuf[4], u'\0');
   EXPECT_TRUE(FreeLibrary(first));
-  EXPECT_EQ(Log(), "attach\ndetach\n");
+  EXPECT_EQ(logged(), "attach\ndetach\n");
   EXPECT_FALSE(FreeLibrary(first));
   EXPECT_EQ(LoadLibraryA("/nonexistent/lib.so"), nullptr);
+  unsetenv("QUILLON_TEST_DLLMAIN_LOG");
 }
 
 }  // namespace

@@ -9,16 +9,20 @@
 
 namespace {
 
-ComPtr<IErrorInfo> MakeError(const char16_t* description) {
+void Set(const char16_t* description) {
   ComPtr<ICreateErrorInfo> create;
-  EXPECT_EQ(CreateErrorInfo(&create), S_OK);
-  create->SetDescription(const_cast<LPOLESTR>(description));
   ComPtr<IErrorInfo> info;
-  EXPECT_EQ(create.As(&info), S_OK);
-  return info;
+  ASSERT_EQ(CreateErrorInfo(&create), S_OK);
+  create->SetDescription(const_cast<LPOLESTR>(description));
+  ASSERT_EQ(create.As(&info), S_OK);
+  SetErrorInfo(0, info.Get());
 }
 
-std::u16string Description(IErrorInfo* info) {
+// The description in the thread's slot, taken from it.
+std::u16string Take() {
+  ComPtr<IErrorInfo> info;
+  const HRESULT hr = GetErrorInfo(0, &info);
+  if (hr != S_OK) return hr == S_FALSE ? u"<empty>" : u"<failed>";
   BSTR text = nullptr;
   info->GetDescription(&text);
   std::u16string out(text ? text : u"");
@@ -29,22 +33,17 @@ std::u16string Description(IErrorInfo* info) {
 // One slot per thread. (What the slot holds, replaces and gives up is
 // compared with the system's by the dispatch cases in tests/windows.)
 TEST(ErrorInfo, EachThreadHasItsOwnSlot) {
-  SetErrorInfo(0, MakeError(u"main thread").Get());
-  HRESULT other = E_FAIL;
-  std::u16string otherText;
+  Set(u"main thread");
+  std::u16string before, own;
   std::thread([&] {
-    ComPtr<IErrorInfo> got;
-    other = GetErrorInfo(0, &got);  // nothing here
-    SetErrorInfo(0, MakeError(u"worker").Get());
-    ComPtr<IErrorInfo> own;
-    if (GetErrorInfo(0, &own) == S_OK) otherText = Description(own.Get());
-    SetErrorInfo(0, MakeError(u"left behind at exit").Get());  // released at thread end
+    before = Take();
+    Set(u"worker");
+    own = Take();
+    Set(u"left behind at exit");  // released at thread end
   }).join();
-  EXPECT_EQ(other, S_FALSE);
-  EXPECT_EQ(otherText, u"worker");
-  ComPtr<IErrorInfo> mine;
-  ASSERT_EQ(GetErrorInfo(0, &mine), S_OK);
-  EXPECT_EQ(Description(mine.Get()), u"main thread");
+  EXPECT_EQ(before, u"<empty>");
+  EXPECT_EQ(own, u"worker");
+  EXPECT_EQ(Take(), u"main thread");
 }
 
 TEST(ComPtrTest, AddressOfReleasesTheOldPointerAndDetachKeepsTheReference) {

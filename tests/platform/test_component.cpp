@@ -1,13 +1,12 @@
 // The test component: class factory, object and exports over the interface
 // test_calc.idl defines; its type library is embedded as resource TYPELIB 1.
 // DllMain appends "attach"/"detach" lines to the file named by
-// QUILLON_TEST_DLLMAIN_LOG, so tests can watch the loader.
+// QUILLON_TEST_DLLMAIN_LOG, so tests can watch the loader. Asked for the
+// class or interface kNothing, it claims success and hands out nothing.
 
 #define INITGUID  // this library defines the identifiers it uses
-#include <atomic>
-#include <cstdio>
 #include <cstdlib>
-#include <mutex>
+#include <fstream>
 #include <new>
 #include <string>
 
@@ -17,62 +16,41 @@
 
 namespace {
 
-std::atomic<LONG> g_locks{0};
+const GUID kNothing = {0x0badfac7, 0, 0, {0, 0, 0, 0, 0, 0, 0, 1}};
 HMODULE g_module = nullptr;
 
 void LogEntry(const char* what) {
-  if (const char* path = std::getenv("QUILLON_TEST_DLLMAIN_LOG")) {
-    if (FILE* f = std::fopen(path, "a")) {
-      std::fprintf(f, "%s\n", what);
-      std::fclose(f);
-    }
-  }
+  if (const char* path = std::getenv("QUILLON_TEST_DLLMAIN_LOG")) std::ofstream(path, std::ios::app) << what << "\n";
 }
 
-// Type information shared by all objects, loaded from this library's file.
-std::mutex g_typeInfoLock;
-ITypeInfo* g_typeInfo = nullptr;
-
-HRESULT CalcTypeInfo(ComPtr<ITypeInfo>* out) {
-  std::lock_guard<std::mutex> guard(g_typeInfoLock);
-  if (g_typeInfo == nullptr) {
+// Type information shared by all objects, loaded from this library's file
+// on first use and released when the library is unloaded.
+ITypeInfo* CalcTypeInfo() {
+  static const ComPtr<ITypeInfo> info = [] {
     OLECHAR path[4096];
-    if (GetModuleFileNameW(g_module, path, 4096) == 0) return E_UNEXPECTED;
     ComPtr<ITypeLib> lib;
-    HRESULT hr = LoadTypeLib(path, &lib);
-    if (SUCCEEDED(hr)) hr = lib->GetTypeInfoOfGuid(IID_ITestCalc, &g_typeInfo);
-    if (FAILED(hr)) return hr;
-  }
-  *out = g_typeInfo;
-  return S_OK;
+    ComPtr<ITypeInfo> loaded;
+    if (GetModuleFileNameW(g_module, path, 4096) != 0 && SUCCEEDED(LoadTypeLib(path, &lib))) {
+      lib->GetTypeInfoOfGuid(IID_ITestCalc, &loaded);
+    }
+    return loaded;
+  }();
+  return info.Get();
 }
 
+// The tests call by name and id only.
 class Calc final : public quillon::ComObject<Calc, ITestCalc> {
  public:
-  Calc() { g_locks.fetch_add(1); }
-
-  STDMETHODIMP GetTypeInfoCount(UINT* count) override {
-    if (count == nullptr) return E_POINTER;
-    *count = 1;
-    return S_OK;
-  }
-  STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo** out) override {
-    if (out == nullptr) return E_POINTER;
-    ComPtr<ITypeInfo> info;
-    const HRESULT hr = CalcTypeInfo(&info);
-    *out = info.Detach();
-    return hr;
-  }
+  STDMETHODIMP GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
+  STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
   STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
-    ComPtr<ITypeInfo> info;
-    const HRESULT hr = CalcTypeInfo(&info);
-    return FAILED(hr) ? hr : info->GetIDsOfNames(names, count, ids);
+    ITypeInfo* info = CalcTypeInfo();
+    return info ? info->GetIDsOfNames(names, count, ids) : E_UNEXPECTED;
   }
   STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO* excep,
                       UINT* argErr) override {
-    ComPtr<ITypeInfo> info;
-    const HRESULT hr = CalcTypeInfo(&info);
-    return FAILED(hr) ? hr : info->Invoke(static_cast<ITestCalc*>(this), id, flags, params, result, excep, argErr);
+    ITypeInfo* info = CalcTypeInfo();
+    return info ? info->Invoke(static_cast<ITestCalc*>(this), id, flags, params, result, excep, argErr) : E_UNEXPECTED;
   }
 
   STDMETHODIMP get_Value(LONG* p) override { return *p = value_, S_OK; }
@@ -80,20 +58,6 @@ class Calc final : public quillon::ComObject<Calc, ITestCalc> {
   STDMETHODIMP get_Small(short* p) override { return *p = small_, S_OK; }
   STDMETHODIMP put_Small(short v) override { return small_ = v, S_OK; }
   STDMETHODIMP Subtract(LONG a, LONG b, LONG* r) override { return *r = a - b, S_OK; }
-  STDMETHODIMP Fail(BSTR path) override {
-    ComPtr<ICreateErrorInfo> create;
-    if (SUCCEEDED(CreateErrorInfo(&create))) {
-      std::u16string text = u"Cannot open ";
-      text += path ? path : u"";
-      create->SetDescription(text.data());
-      create->SetSource(const_cast<LPOLESTR>(u"Test.Calc.1"));
-      create->SetHelpFile(const_cast<LPOLESTR>(u"calc.hlp"));
-      create->SetHelpContext(42);
-      ComPtr<IErrorInfo> info;
-      if (SUCCEEDED(create.As(&info))) SetErrorInfo(0, info.Get());
-    }
-    return QUILLON_HR(0x80040301u);
-  }
   STDMETHODIMP get_Mode(Calc_Mode* p) override { return *p = mode_, S_OK; }
   STDMETHODIMP put_Mode(Calc_Mode v) override { return mode_ = v, S_OK; }
   STDMETHODIMP Describe(short s, ULONG u, BSTR* text) override {
@@ -109,7 +73,7 @@ class Calc final : public quillon::ComObject<Calc, ITestCalc> {
 
  private:
   friend ComObject;
-  ~Calc() { g_locks.fetch_sub(1); }
+  ~Calc() = default;
   static HRESULT Text(const std::string& ascii, BSTR* out) {
     const std::u16string text(ascii.begin(), ascii.end());
     *out = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
@@ -120,28 +84,26 @@ class Calc final : public quillon::ComObject<Calc, ITestCalc> {
   Calc_Mode mode_ = MODE_OFF;
 };
 
-// A static factory: its references only count towards the library's locks.
+// A static factory, never freed.
 class Factory final : public IClassFactory {
  public:
   STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
     return quillon::QueryInterfaceOf<IClassFactory>(this, riid, ppv);
   }
-  STDMETHODIMP_(ULONG) AddRef() override { return static_cast<ULONG>(g_locks.fetch_add(1) + 1); }
-  STDMETHODIMP_(ULONG) Release() override { return static_cast<ULONG>(g_locks.fetch_sub(1) - 1); }
+  STDMETHODIMP_(ULONG) AddRef() override { return 2; }
+  STDMETHODIMP_(ULONG) Release() override { return 1; }
   STDMETHODIMP CreateInstance(IUnknown* outer, REFIID riid, void** ppv) override {
     if (ppv == nullptr) return E_POINTER;
     *ppv = nullptr;
     if (outer != nullptr) return CLASS_E_NOAGGREGATION;
+    if (riid == kNothing) return S_OK;
     auto* calc = new (std::nothrow) Calc();
     if (calc == nullptr) return E_OUTOFMEMORY;
     const HRESULT hr = calc->QueryInterface(riid, ppv);
     calc->Release();
     return hr;
   }
-  STDMETHODIMP LockServer(BOOL lock) override {
-    lock ? g_locks.fetch_add(1) : g_locks.fetch_sub(1);
-    return S_OK;
-  }
+  STDMETHODIMP LockServer(BOOL) override { return S_OK; }
 };
 
 Factory g_factory;
@@ -156,10 +118,6 @@ BOOL DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
     DisableThreadLibraryCalls(instance);
     LogEntry("attach");
   } else if (reason == DLL_PROCESS_DETACH) {
-    if (g_typeInfo != nullptr) {
-      g_typeInfo->Release();
-      g_typeInfo = nullptr;
-    }
     LogEntry("detach");
   }
   return TRUE;
@@ -168,10 +126,9 @@ BOOL DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
 HRESULT DllGetClassObject(REFCLSID clsid, REFIID riid, LPVOID* ppv) {
   if (ppv == nullptr) return E_POINTER;
   *ppv = nullptr;
+  if (clsid == kNothing) return S_OK;
   if (clsid != CLSID_TestCalc) return CLASS_E_CLASSNOTAVAILABLE;
   return g_factory.QueryInterface(riid, ppv);
 }
-
-HRESULT DllCanUnloadNow() { return g_locks.load() == 0 ? S_OK : S_FALSE; }
 
 }  // extern "C"

@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <string>
 
+#include "comptr.h"
 #include "quillon_text.h"
 #include "registry_values.h"
 #include "temp_dir.h"
@@ -17,6 +18,24 @@
 using quillon::testing::GetString;
 using quillon::testing::KeyExists;
 using quillon::testing::SetString;
+
+// The status of opening a key, which is closed again.
+inline LONG Opens(HKEY root, const std::u16string& path) {
+  HKEY key = nullptr;
+  const LONG err = RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, &key);
+  if (err == ERROR_SUCCESS) RegCloseKey(key);
+  return err;
+}
+
+// A string value, or "<error N>" when it cannot be read.
+inline std::u16string ValueOf(HKEY root, const std::u16string& path, const std::u16string& name = u"") {
+  std::u16string value;
+  const LONG err = GetString(root, path, name, &value);
+  if (err == ERROR_SUCCESS) return value;
+  std::string failed = "<error ";
+  failed += std::to_string(err);
+  return quillon::Utf8ToUtf16(failed + ">");
+}
 
 class TempRegistryTest : public ::testing::Test {
  protected:
@@ -30,11 +49,10 @@ class TempRegistryTest : public ::testing::Test {
 
   // The description the last failure left on this thread, taken away.
   static std::string ErrorText() {
-    IErrorInfo* info = nullptr;
-    if (GetErrorInfo(0, &info) != S_OK || info == nullptr) return {};
+    ComPtr<IErrorInfo> info;
     BSTR text = nullptr;
+    if (GetErrorInfo(0, &info) != S_OK) return {};
     info->GetDescription(&text);
-    info->Release();
     std::string out = quillon::ToUtf8(text);
     SysFreeString(text);
     return out;

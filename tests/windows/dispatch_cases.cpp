@@ -446,6 +446,8 @@ void TypeCases() {
       Line(line);
       info->ReleaseFuncDesc(f);
     }
+    FUNCDESC* past = nullptr;
+    Line("func one past the last: " + Hex(info->GetFuncDesc(attr->cFuncs, &past)));
     info->ReleaseTypeAttr(attr);
   }
   Line("type documentation: " + Doc(info, MEMBERID_NIL));
@@ -605,19 +607,14 @@ void ActivationCases(REFCLSID clsid) {
   OLECHAR text[39] = {};
   Line("StringFromGUID2 into 38 and 39 characters: " + std::to_string(StringFromGUID2(clsid, text, 38)) + " " +
        std::to_string(StringFromGUID2(clsid, text, 39)));
-  const struct {
-    const char* what;
-    const CLSID* cls;
-    const IID* iid;
-  } creations[] = {{"for an interface it lacks", &clsid, &IID_ITypeLib},
-                   {"of an unregistered class", &IID_ITypeLib, &IID_IUnknown}};
-  for (const auto& c : creations) {
+  const auto create = [](const char* what, REFCLSID cls, REFIID iid) {
     IUnknown* object = nullptr;
-    const HRESULT created =
-        CoCreateInstance(*c.cls, nullptr, CLSCTX_INPROC_SERVER, *c.iid, reinterpret_cast<void**>(&object));
-    Line(std::string("CoCreateInstance ") + c.what + ": " + Hex(created) + (object ? " object" : " null"));
+    const HRESULT hr = CoCreateInstance(cls, nullptr, CLSCTX_INPROC_SERVER, iid, reinterpret_cast<void**>(&object));
+    Line(std::string("CoCreateInstance ") + what + ": " + Hex(hr) + (object ? " object" : " null"));
     if (object != nullptr) object->Release();
-  }
+  };
+  create("for an interface it lacks", clsid, IID_ITypeLib);
+  create("of an unregistered class", IID_ITypeLib, IID_IUnknown);
 }
 
 }  // namespace
