@@ -247,6 +247,16 @@ TEST_F(RegistryTest, FilesNotSafeToReadAreRefused) {
   refused("larger than 4 MiB");
 }
 
+// The registry saves through the same writer as the settings files; this
+// keeps it from growing a rename of its own that would replace the link.
+TEST_F(RegistryTest, ASymbolicLinkIsWrittenThrough) {
+  std::filesystem::create_symlink("real.txt", registry_);
+  ASSERT_EQ(SetString(HKEY_CURRENT_USER, u"X", u"", u"y"), ERROR_SUCCESS);
+  ASSERT_EQ(SetString(HKEY_CURRENT_USER, u"X", u"", u"z"), ERROR_SUCCESS);
+  EXPECT_TRUE(std::filesystem::is_symlink(registry_));
+  EXPECT_NE(ReadRegistryFile().find("@=\"z\""), std::string::npos);
+}
+
 // Runs body in a process of its own, which exits with 0 when body is true.
 pid_t Child(const std::function<bool()>& body) {
   const pid_t pid = fork();
