@@ -163,7 +163,7 @@ cli_dir="$WINEPREFIX/drive_c/quillon-cli"
 mkdir -p "$cli_dir"
 cp "$win/quillon.exe" "$win/Quillon.dll" "$cli_dir/"
 cli_tests=(NewSetGetShowDiff JsonRoundTripsAndControlCharactersAreEscaped DamagedFilesAndCheck FailuresNameTheStatus
-  UsageAndHelp)
+  UsageAndHelp ConcurrentSetsLoseNothing)
 filter=$(printf 'Cli.%s:' "${cli_tests[@]}")
 if QUILLON_TEST_CLI="wine $cli_dir/quillon.exe" QUILLON_TEST_COMPONENT='C:\quillon-cli\Quillon.dll' \
   timeout 600 "$linux/bin/cli_process_tests" --gtest_filter="$filter" --gtest_brief=1 >"$work/cli.txt" 2>&1; then

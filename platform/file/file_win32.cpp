@@ -64,9 +64,17 @@ bool StampOfHandle(HANDLE h, Stamp* stamp) {
   return true;
 }
 
+// ReplaceFile moves the replaced file out of the way before it moves the new
+// one in, so while another writer replaces a file its name is missing for a
+// moment. Opening an existing file waits that moment out (a tenth of a
+// second at most) before it says the file is not there.
 HANDLE OpenForReading(const std::wstring& path) {
-  return CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  for (int attempt = 0;; ++attempt) {
+    const HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h != INVALID_HANDLE_VALUE || GetLastError() != ERROR_FILE_NOT_FOUND || attempt == 20) return h;
+    Sleep(5);
+  }
 }
 
 // A C runtime descriptor for a handle, so the class keeps its int members.
@@ -275,8 +283,9 @@ bool FileLock::Acquire(const std::string& path, bool create) {
   Release();
   const std::wstring name = Wide(path);
   for (;;) {
-    const HANDLE h = CreateFileW(name.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                 nullptr, create ? OPEN_ALWAYS : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE h = create ? CreateFileW(name.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                          nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr)
+                            : OpenForReading(name);
     if (h == INVALID_HANDLE_VALUE) {
       if (!create && GetLastError() == ERROR_FILE_NOT_FOUND) return true;
       error_ = LastErrno();
