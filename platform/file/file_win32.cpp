@@ -69,10 +69,11 @@ bool StampOfHandle(HANDLE h, Stamp* stamp) {
 // moment. Opening an existing file waits that moment out (a tenth of a
 // second at most) before it says the file is not there.
 HANDLE OpenForReading(const std::wstring& path) {
-  for (int attempt = 0;; ++attempt) {
+  const ULONGLONG deadline = GetTickCount64() + 100;
+  for (;;) {
     const HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h != INVALID_HANDLE_VALUE || GetLastError() != ERROR_FILE_NOT_FOUND || attempt == 20) return h;
+    if (h != INVALID_HANDLE_VALUE || GetLastError() != ERROR_FILE_NOT_FOUND || GetTickCount64() >= deadline) return h;
     Sleep(5);
   }
 }
